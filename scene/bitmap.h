@@ -1,0 +1,20 @@
+// Reader for plain uncompressed 24-bit BMP files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+// 0x00RRGGBB pixels, row-major, top row first.
+struct PixelImage {
+    std::unique_ptr<uint32_t[]> pixels;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// Largest accepted side; keeps width x height x 4 and the row size far from overflow.
+inline constexpr int32_t MaxBitmapSide = 32768;
+
+// Null on any failure (missing file, not 24-bit uncompressed, negative or oversized
+// dimensions, a file that ends early).
+std::unique_ptr<PixelImage> LoadBitmap(std::string_view path);

@@ -1,0 +1,60 @@
+// The map: texture names, a vertex table and a BSP tree of textured triangles,
+// read from the binary map file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "geometry/matrix.h"
+#include "scene/texture.h"
+
+inline constexpr char MapMagic[3] = {'B', 'S', 'P'};
+inline constexpr int16_t MapVersion = 50;
+inline constexpr int MapNameFieldSize = 256;
+// Deepest tree the loader accepts: the reader and the renderer recurse once per level.
+inline constexpr int MaxMapTreeDepth = 4096;
+
+struct MapVertex {
+    float x, y, z, u, v;
+};
+
+struct MapPolygon {
+    int32_t textureIndex = 0;
+    const MapVertex* vertices[3] = {};
+    Plane plane = {};
+};
+
+struct MapNode {
+    int32_t flags = 0;  // bit 0: front child, bit 1: back child
+    std::unique_ptr<MapNode> front;
+    std::unique_ptr<MapNode> back;
+    Plane plane = {};
+    int32_t polygonCount = 0;
+    std::unique_ptr<MapPolygon[]> polygons;
+};
+
+inline constexpr int32_t NodeHasFront = 1;
+inline constexpr int32_t NodeHasBack = 2;
+
+struct TextureSlot {
+    std::string name;
+    std::unique_ptr<Texture> texture;
+};
+
+struct Map {
+    std::unique_ptr<MapNode> root;
+    int32_t textureCount = 0;
+    std::unique_ptr<TextureSlot[]> textureSlots;
+    int32_t vertexCount = 0;
+    std::unique_ptr<MapVertex[]> vertices;
+    Matrix4 matrix = {};
+};
+
+// Null on any failure; nothing partly built escapes.
+std::unique_ptr<Map> LoadMap(std::string_view path);
+// Reads one node and its subtrees at the stream's position; depth counts from 1 at
+// the root.
+std::unique_ptr<MapNode> ReadMapNode(std::FILE* stream, const Map& map, int depth = 1);
