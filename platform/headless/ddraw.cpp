@@ -234,7 +234,8 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel
 void ResetDirectDraw() { State() = DisplayState{}; }
 
 void HeadlessLoseSurfaces() {
-    for (auto& surface : State().surfaces) surface->lost = true;
+    for (auto& surface : State().surfaces)
+        if (surface->primary || surface->label == "backbuffer") surface->lost = true;
 }
 
 void HeadlessSetReportedBitCount(DWORD bits) { State().reportedBits = bits; }

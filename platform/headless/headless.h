@@ -32,8 +32,8 @@ void HeadlessQueueAction(std::function<void()> action);
 // BltFast, Flip, Restore, CreateWindowExA (fails with a null window).
 void HeadlessFail(std::string_view operation, std::string_view surface, HRESULT result,
                   int count = 1);
-// Loses the primary surface (with its back buffer) and every drawing surface until each
-// is restored: locks, blits and flips on them report DDERR_SURFACELOST.
+// Loses the primary surface and its back buffer (the screen's memory) until the primary
+// is restored: blits to the back buffer and flips report DDERR_SURFACELOST meanwhile.
 void HeadlessLoseSurfaces();
 // Bits per pixel that Lock reports (32 by default).
 void HeadlessSetReportedBitCount(DWORD bits);
