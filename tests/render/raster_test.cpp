@@ -257,4 +257,16 @@ TEST_F(Raster, SpansDivideEvery16Pixels) {
     }
 }
 
+TEST_F(Raster, RunStepsTruncateTowardZero) {
+    // u ends one 16.16 unit below its start: -1 / 16 and -1 / 4 are 0 (a shift would give
+    // -1 and step into the previous texel column).
+    ScreenGradients = {};
+    for (int32_t n : {16, 4}) {
+        ScreenGradients.uzdx = float(-1.0 / 65536.0 / n);
+        uint32_t row[16] = {};
+        DrawSpan(n, 0.0f, 0.0f, 1.0f, row);
+        for (int32_t k = 0; k < n; ++k) EXPECT_EQ(row[k], Texel16(0, 0)) << n << " " << k;
+    }
+}
+
 } // namespace
