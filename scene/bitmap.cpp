@@ -14,7 +14,9 @@ constexpr size_t InfoHeaderSize = 40;
 constexpr long PixelDataOffset = FileHeaderSize + InfoHeaderSize;
 constexpr uint32_t BitmapType = 0x4D42;
 
-uint32_t UInt16At(const uint8_t* bytes) { return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8; }
+uint32_t UInt16At(const uint8_t* bytes) {
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8;
+}
 
 uint32_t UInt32At(const uint8_t* bytes) {
     return UInt16At(bytes) | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
@@ -29,7 +31,7 @@ long long RemainingBytes(std::FILE* file) {
     return end < position ? -1 : (long long)(end - position);
 }
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<PixelImage> LoadBitmap(std::string_view path) {
     const FileHandle file = OpenFile(path, "rb");
@@ -44,8 +46,7 @@ std::unique_ptr<PixelImage> LoadBitmap(std::string_view path) {
     const auto height = int32_t(UInt32At(info + 8));
     // Negative heights are top-down bitmaps, which are not read. The side limit keeps
     // width x height x 4 and the row size well inside size_t before anything is allocated.
-    if (width < 0 || height < 0 || width > MaxBitmapSide || height > MaxBitmapSide)
-        return nullptr;
+    if (width < 0 || height < 0 || width > MaxBitmapSide || height > MaxBitmapSide) return nullptr;
     const size_t rowSize = (size_t(width) * 3 + 3) & ~size_t(3);
     const size_t pixelCount = size_t(width) * size_t(height);
 
@@ -57,7 +58,7 @@ std::unique_ptr<PixelImage> LoadBitmap(std::string_view path) {
     if (!image) return nullptr;
     image->width = width;
     image->height = height;
-    if (pixelCount == 0) return image;  // no pixels and no row data
+    if (pixelCount == 0) return image; // no pixels and no row data
 
     image->pixels.reset(new (std::nothrow) uint32_t[pixelCount]);
     const auto row = std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[rowSize]);

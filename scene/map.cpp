@@ -23,8 +23,8 @@ int32_t Int16At(const uint8_t* bytes) {
 }
 
 float FloatAt(const uint8_t* bytes) {
-    const uint32_t bits = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 |
-                          uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    const uint32_t bits = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+                          uint32_t(bytes[3]) << 24;
     return std::bit_cast<float>(bits);
 }
 
@@ -58,8 +58,9 @@ bool ReadName(std::FILE* stream, std::string& name) {
     uint8_t field[MapNameFieldSize];
     if (!ReadExactly(stream, field, sizeof field)) return false;
     size_t length = 0;
-    while (length < sizeof field && field[length] != 0) ++length;
-    if (length == sizeof field) return false;  // a name must end inside its field
+    while (length < sizeof field && field[length] != 0)
+        ++length;
+    if (length == sizeof field) return false; // a name must end inside its field
     name.assign(reinterpret_cast<const char*>(field), length);
     return true;
 }
@@ -74,7 +75,7 @@ bool ReadVertex(std::FILE* stream, MapVertex& vertex) {
            std::isfinite(vertex.u) && std::isfinite(vertex.v);
 }
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<MapNode> ReadMapNode(std::FILE* stream, const Map& map, int depth) {
     // The recursion follows the file's own nesting; the limit keeps a hostile file from

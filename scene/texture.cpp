@@ -13,8 +13,7 @@ std::unique_ptr<Texture> LoadTexture(std::string_view path) {
     if (!image) return nullptr;
     // An empty side would leave the fetch masks pointing outside the pixels, and a width
     // above 65536 would make vShift negative.
-    if (image->width <= 0 || image->height <= 0 || image->width > MaxTextureWidth)
-        return nullptr;
+    if (image->width <= 0 || image->height <= 0 || image->width > MaxTextureWidth) return nullptr;
 
     auto texture = std::unique_ptr<Texture>(new (std::nothrow) Texture());
     if (!texture) return nullptr;

@@ -56,7 +56,8 @@ std::vector<uint8_t> ChainMapBytes(int depth) {
 
 int FrontChainDepth(const MapNode* node) {
     int depth = 0;
-    for (; node; node = (node->flags & NodeHasFront) ? node->front.get() : nullptr) ++depth;
+    for (; node; node = (node->flags & NodeHasFront) ? node->front.get() : nullptr)
+        ++depth;
     return depth;
 }
 
@@ -65,9 +66,8 @@ void PatchFloat(std::vector<uint8_t>& bytes, size_t offset, float value) {
 }
 
 TEST(LoadMap, SmallestFileIsOneEmptyLeaf) {
-    const std::vector<uint8_t> bytes = {0x42, 0x53, 0x50, 0x32, 0, 0, 0, 0, 0, 0, 0,
-                                        0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0,
-                                        0,    0,    0,    0,    0, 0, 0, 0, 0};
+    const std::vector<uint8_t> bytes = {0x42, 0x53, 0x50, 0x32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                        0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     ASSERT_EQ(MapFileBytes({}), bytes);
 
     const std::unique_ptr<Map> map = LoadMapFromBytes(bytes);
@@ -130,9 +130,9 @@ TEST(LoadMap, VersionAndMagicAreCheckedExactly) {
     bytes[3] = 0x32;
     bytes[4] = 0x00;
     EXPECT_NE(LoadMapFromBytes(bytes), nullptr);
-    bytes[4] = 0x01;  // 306
+    bytes[4] = 0x01; // 306
     EXPECT_EQ(LoadMapFromBytes(bytes), nullptr);
-    bytes[3] = 0x31;  // 49
+    bytes[3] = 0x31; // 49
     bytes[4] = 0x00;
     EXPECT_EQ(LoadMapFromBytes(bytes), nullptr);
 
@@ -147,7 +147,8 @@ TEST(LoadMap, NameEndsAtFirstNul) {
     std::vector<uint8_t> bytes;
     AppendMapHeader(bytes, 0, 0, 1);
     AppendMapName(bytes, "wall");
-    for (size_t i = HeaderSize + 5; i < HeaderSize + NameSize; ++i) bytes[i] = uint8_t('x');
+    for (size_t i = HeaderSize + 5; i < HeaderSize + NameSize; ++i)
+        bytes[i] = uint8_t('x');
     AppendMapNodeRecord(bytes, 0, {}, 0);
     const std::unique_ptr<Map> map = LoadMapFromBytes(bytes);
     ASSERT_NE(map, nullptr);
@@ -192,7 +193,7 @@ TEST(LoadMap, TreeIsReadInPreOrderFrontBeforeBack) {
     ASSERT_EQ(root.front->flags, 3);
     const MapNode& leaf = *root.front->front;
     EXPECT_EQ(leaf.plane.d, 11.0f);
-    EXPECT_EQ(leaf.flags, -4);  // 0xFFFC sign-extended: other bits kept, still a leaf
+    EXPECT_EQ(leaf.flags, -4); // 0xFFFC sign-extended: other bits kept, still a leaf
     EXPECT_EQ(leaf.front, nullptr);
     EXPECT_EQ(leaf.back, nullptr);
     EXPECT_EQ(root.front->back->plane.d, 12.0f);
@@ -203,7 +204,7 @@ TEST(LoadMap, PolygonIndicesInOrderAndTextureIndexAtOffsetEight) {
     MapFileDescription description = SmallMap();
     description.textureNames.push_back("sky");
     MapFilePolygon polygon = Triangle(2, 0, 1, 2, 5);
-    polygon.skipped = 1;  // a valid texture index at offset 6, which must not be taken
+    polygon.skipped = 1; // a valid texture index at offset 6, which must not be taken
     description.root.polygons = {polygon};
     const std::vector<uint8_t> bytes = MapFileBytes(description);
     const size_t polygonAt = SmallMapRootPolygonAt + NameSize;
@@ -261,10 +262,11 @@ TEST(LoadMap, NonFiniteVerticesAndPlanesFail) {
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<uint8_t> bytes = MapFileBytes(SmallMap());
     std::vector<size_t> offsets;
-    for (size_t field = 0; field < 5; ++field) offsets.push_back(SmallMapVerticesAt + 4 * field);
+    for (size_t field = 0; field < 5; ++field)
+        offsets.push_back(SmallMapVerticesAt + 4 * field);
     for (size_t field = 0; field < 4; ++field) {
         offsets.push_back(SmallMapRootAt + 2 + 4 * field);         // node plane
-        offsets.push_back(SmallMapRootPolygonAt + 10 + 4 * field);  // polygon plane
+        offsets.push_back(SmallMapRootPolygonAt + 10 + 4 * field); // polygon plane
     }
     for (size_t offset : offsets) {
         for (float bad : {nan, inf, -inf}) {
@@ -298,4 +300,4 @@ TEST(LoadMap, DepthLimitCountsBackChildrenToo) {
     EXPECT_EQ(LoadMapFromBytes(bytes), nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -10,7 +10,8 @@ namespace {
 
 bool WriteBitmap(const std::filesystem::path& path, int32_t width, int32_t height) {
     std::vector<uint32_t> pixels(size_t(width) * size_t(height));
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint32_t(i) * 0x10101u;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint32_t(i) * 0x10101u;
     return WriteFileBytes(path, BitmapBytes(width, height, pixels));
 }
 
@@ -24,9 +25,9 @@ TEST(LoadTexture, MasksAndShift) {
     struct Case {
         int32_t width, height, uMask, vMask, vShift;
     };
-    const Case cases[] = {{64, 64, 63, 4032, 10},   {256, 256, 255, 65280, 8},
-                          {128, 64, 127, 8064, 9},  {32, 128, 31, 4064, 11},
-                          {1, 1, 0, 0, 16},         {2, 1, 1, 0, 15},
+    const Case cases[] = {{64, 64, 63, 4032, 10},  {256, 256, 255, 65280, 8},
+                          {128, 64, 127, 8064, 9}, {32, 128, 31, 4064, 11},
+                          {1, 1, 0, 0, 16},        {2, 1, 1, 0, 15},
                           {32768, 1, 32767, 0, 1}};
     TempDir dir;
     for (const Case& c : cases) {
@@ -51,7 +52,7 @@ TEST(LoadTexture, OtherSizesLoadAndEmptyOnesFail) {
     ASSERT_NE(odd, nullptr);
     EXPECT_EQ(odd->uMask, 2);
     EXPECT_EQ(odd->vMask, 12);
-    EXPECT_EQ(odd->vShift, 15);  // truncated log2(3)
+    EXPECT_EQ(odd->vShift, 15); // truncated log2(3)
 
     for (auto [width, height] : {std::pair{0, 4}, std::pair{4, 0}}) {
         ASSERT_TRUE(WriteBitmap(dir.File("empty.bmp"), width, height));
@@ -107,7 +108,8 @@ TEST(LoadMapTextures, StopsAtFirstFailure) {
     EXPECT_FALSE(LoadMapTextures(*map, dir.Path().string()));
     EXPECT_NE(map->textureSlots[0].texture, nullptr);
     EXPECT_NE(map->textureSlots[1].texture, nullptr);
-    for (int slot = 2; slot < 5; ++slot) EXPECT_EQ(map->textureSlots[slot].texture, nullptr) << slot;
+    for (int slot = 2; slot < 5; ++slot)
+        EXPECT_EQ(map->textureSlots[slot].texture, nullptr) << slot;
 }
 
 TEST(LoadMapTextures, NoSlotsSucceedWithoutFiles) {
@@ -116,4 +118,4 @@ TEST(LoadMapTextures, NoSlotsSucceedWithoutFiles) {
     EXPECT_TRUE(LoadMapTextures(*map, "no such directory"));
 }
 
-}  // namespace
+} // namespace
