@@ -12,7 +12,8 @@ void AppendInt16(std::vector<uint8_t>& bytes, int16_t value) {
 
 void AppendInt32(std::vector<uint8_t>& bytes, int32_t value) {
     const auto bits = uint32_t(value);
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(uint8_t(bits >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(uint8_t(bits >> shift));
 }
 
 void AppendFloat(std::vector<uint8_t>& bytes, float value) {
@@ -55,7 +56,8 @@ void AppendMapNodeRecord(std::vector<uint8_t>& bytes, int16_t flags, const Plane
 }
 
 void AppendMapPolygon(std::vector<uint8_t>& bytes, const MapFilePolygon& polygon) {
-    for (int16_t index : polygon.vertexIndices) AppendInt16(bytes, index);
+    for (int16_t index : polygon.vertexIndices)
+        AppendInt16(bytes, index);
     AppendInt16(bytes, polygon.skipped);
     AppendInt16(bytes, polygon.textureIndex);
     AppendPlane(bytes, polygon.plane);
@@ -67,8 +69,10 @@ std::vector<uint8_t> MapFileBytes(const MapFileDescription& map) {
                     int16_t(map.textureNames.size()));
     std::memcpy(bytes.data(), map.magic, 3);
     PatchInt16(bytes, 3, map.version);
-    for (const std::string& name : map.textureNames) AppendMapName(bytes, name);
-    for (const MapFileVertex& vertex : map.vertices) AppendMapVertex(bytes, vertex);
+    for (const std::string& name : map.textureNames)
+        AppendMapName(bytes, name);
+    for (const MapFileVertex& vertex : map.vertices)
+        AppendMapVertex(bytes, vertex);
 
     // Pre-order with an explicit stack, so deep test trees cannot exhaust the call stack.
     std::vector<const MapFileNode*> pending = {&map.root};
@@ -78,7 +82,8 @@ std::vector<uint8_t> MapFileBytes(const MapFileDescription& map) {
         const int16_t flags =
             int16_t((node->flags & ~3) | (node->front ? 1 : 0) | (node->back ? 2 : 0));
         AppendMapNodeRecord(bytes, flags, node->plane, int16_t(node->polygons.size()));
-        for (const MapFilePolygon& polygon : node->polygons) AppendMapPolygon(bytes, polygon);
+        for (const MapFilePolygon& polygon : node->polygons)
+            AppendMapPolygon(bytes, polygon);
         if (node->back) pending.push_back(node->back.get());
         if (node->front) pending.push_back(node->front.get());
     }
@@ -87,14 +92,15 @@ std::vector<uint8_t> MapFileBytes(const MapFileDescription& map) {
 
 Plane FrontFacingPlane(const Point3& p0, const Point3& p1, const Point3& p2) {
     Plane plane;
-    PlaneFromPoints(plane, p0, p2, p1);  // swapped order: the opposite normal
+    PlaneFromPoints(plane, p0, p2, p1); // swapped order: the opposite normal
     return plane;
 }
 
-int32_t BitmapRowSize(int32_t width) { return (width * 3 + 3) & ~3; }
+int32_t BitmapRowSize(int32_t width) {
+    return (width * 3 + 3) & ~3;
+}
 
-std::vector<uint8_t> BitmapBytes(int32_t width, int32_t height,
-                                 std::span<const uint32_t> pixels) {
+std::vector<uint8_t> BitmapBytes(int32_t width, int32_t height, std::span<const uint32_t> pixels) {
     const int32_t rowSize = BitmapRowSize(width);
     const int32_t dataSize = rowSize * height;
     std::vector<uint8_t> bytes;
@@ -110,7 +116,7 @@ std::vector<uint8_t> BitmapBytes(int32_t width, int32_t height,
     AppendInt16(bytes, 24);
     AppendInt32(bytes, 0);
     AppendInt32(bytes, dataSize);
-    AppendInt32(bytes, 2835);  // 72 dpi
+    AppendInt32(bytes, 2835); // 72 dpi
     AppendInt32(bytes, 2835);
     AppendInt32(bytes, 0);
     AppendInt32(bytes, 0);
@@ -125,9 +131,11 @@ std::vector<uint8_t> BitmapBytes(int32_t width, int32_t height,
 }
 
 void PatchInt32(std::vector<uint8_t>& bytes, size_t offset, int32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.at(offset + i) = uint8_t(uint32_t(value) >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes.at(offset + i) = uint8_t(uint32_t(value) >> (8 * i));
 }
 
 void PatchInt16(std::vector<uint8_t>& bytes, size_t offset, int16_t value) {
-    for (int i = 0; i < 2; ++i) bytes.at(offset + i) = uint8_t(uint16_t(value) >> (8 * i));
+    for (int i = 0; i < 2; ++i)
+        bytes.at(offset + i) = uint8_t(uint16_t(value) >> (8 * i));
 }

@@ -16,12 +16,12 @@
 
 struct MapFileVertex {
     float x = 0, y = 0, z = 0, u = 0, v = 0;
-    float unused[3] = {};  // the record's three trailing floats
+    float unused[3] = {}; // the record's three trailing floats
 };
 
 struct MapFilePolygon {
     int16_t vertexIndices[3] = {};
-    int16_t skipped = 0;  // the value at polygon offset 6, which the loader ignores
+    int16_t skipped = 0; // the value at polygon offset 6, which the loader ignores
     int16_t textureIndex = 0;
     Plane plane = {};
 };
@@ -39,8 +39,8 @@ struct MapFileNode {
 struct MapFileDescription {
     char magic[3] = {'B', 'S', 'P'};
     int16_t version = 50;
-    int16_t secondCount = 0;  // read and ignored by the loader
-    std::vector<std::string> textureNames;  // each NUL-padded to 256 bytes (at most 255 chars)
+    int16_t secondCount = 0;               // read and ignored by the loader
+    std::vector<std::string> textureNames; // each NUL-padded to 256 bytes (at most 255 chars)
     std::vector<MapFileVertex> vertices;
     MapFileNode root;
 };
@@ -71,8 +71,7 @@ Plane FrontFacingPlane(const Point3& p0, const Point3& p1, const Point3& p2);
 
 // A 24-bit uncompressed BMP of 54 header bytes and bottom-up rows padded to 4 bytes.
 // pixels: width x height values 0x00RRGGBB, top row first (the top byte is dropped).
-std::vector<uint8_t> BitmapBytes(int32_t width, int32_t height,
-                                 std::span<const uint32_t> pixels);
+std::vector<uint8_t> BitmapBytes(int32_t width, int32_t height, std::span<const uint32_t> pixels);
 // Row size of such a file: width x 3 rounded up to a multiple of 4.
 int32_t BitmapRowSize(int32_t width);
 // Offsets of header fields worth patching in tests.

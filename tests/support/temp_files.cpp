@@ -18,7 +18,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, error);
 }
 
-std::string TempDir::File(std::string_view name) const { return (path_ / name).string(); }
+std::string TempDir::File(std::string_view name) const {
+    return (path_ / name).string();
+}
 
 bool WriteFileBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
     std::error_code error;

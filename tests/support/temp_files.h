@@ -14,7 +14,7 @@ struct Map;
 
 class TempDir {
   public:
-    TempDir();  // a fresh directory under the system's temporary directory
+    TempDir(); // a fresh directory under the system's temporary directory
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
