@@ -17,9 +17,9 @@ bool WriteDemoScene(const std::filesystem::path& dir, bool withFont) {
     MapFileDescription map;
     map.textureNames = {"wall"};
     map.vertices = {{-100, -60, 0, 0, 0},
-                    {100, -60, 0, 64, 0},
-                    {100, 140, 0, 64, 64},
-                    {-100, 140, 0, 0, 64}};
+                    {100, -60, 0, 3, 0},
+                    {100, 140, 0, 3, 3},
+                    {-100, 140, 0, 0, 3}};
     auto corner = [&](int i) {
         return Point3{map.vertices[i].x, map.vertices[i].y, map.vertices[i].z};
     };
