@@ -13,7 +13,7 @@
 namespace {
 
 class Surface final : public IDirectDrawSurface {
-public:
+  public:
     Surface(int32_t width, int32_t height, bool primary)
         : width(width), height(height), primary(primary), pixels(size_t(width) * height) {}
 
@@ -30,7 +30,7 @@ public:
     bool primary;
     std::vector<uint32_t> pixels;
     Surface* attached = nullptr;
-    Surface* chainOwner = nullptr;  // the back buffer's primary surface
+    Surface* chainOwner = nullptr; // the back buffer's primary surface
     bool locked = false;
     int references = 1;
 };
@@ -47,7 +47,7 @@ struct Screen {
 };
 
 class DirectDraw final : public IDirectDraw {
-public:
+  public:
     ULONG Release() override;
     HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
                           IUnknown* outer) override;
@@ -68,7 +68,9 @@ DisplayState& State() {
     return state;
 }
 
-Screen& TheScreen() { return State().screen; }
+Screen& TheScreen() {
+    return State().screen;
+}
 
 void DropRenderer(bool rendererToo) {
     Screen& screen = TheScreen();
@@ -108,9 +110,9 @@ bool MakeRenderer() {
     if (!screen.texture) {
         // Whole-multiple scaling wants plain pixel replication.
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-        screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888,
-                                           SDL_TEXTUREACCESS_STREAMING, screen.width,
-                                           screen.height);
+        screen.texture =
+            SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                              screen.width, screen.height);
         if (screen.texture) SDL_SetTextureScaleMode(screen.texture, SDL_ScaleModeNearest);
     }
     return screen.texture != nullptr;
@@ -125,8 +127,7 @@ ULONG Surface::Release() {
     return ULONG(references);
 }
 
-HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect,
-                         DWORD) {
+HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD) {
     auto* from = static_cast<Surface*>(source);
     if (!from || !sourceRect) return DDERR_INVALIDPARAMS;
     if (chainOwner && TheScreen().lost) return DDERR_SURFACELOST;
@@ -147,8 +148,8 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE targetOverride, DWORD) {
     if (!primary || !attached || targetOverride) return DDERR_INVALIDPARAMS;
     Screen& screen = TheScreen();
     if (screen.lost || !screen.texture) return DDERR_SURFACELOST;
-    if (SDL_UpdateTexture(screen.texture, nullptr, attached->pixels.data(),
-                          attached->width * 4) != 0) {
+    if (SDL_UpdateTexture(screen.texture, nullptr, attached->pixels.data(), attached->width * 4) !=
+        0) {
         screen.lost = true;
         return DDERR_SURFACELOST;
     }
@@ -192,7 +193,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD, HANDLE) {
 }
 
 HRESULT Surface::Restore() {
-    if (!primary) return DD_OK;  // memory surfaces are never lost
+    if (!primary) return DD_OK; // memory surfaces are never lost
     Screen& screen = TheScreen();
     if (!screen.lost) return DD_OK;
     DropRenderer(screen.deviceLost);

@@ -22,7 +22,7 @@ struct TickClock {
     bool running = false;
     uint64_t start = 0;
     uint64_t period = 0;
-    uint64_t taken = 0;  // the grid point of the last tick handed out
+    uint64_t taken = 0; // the grid point of the last tick handed out
 };
 void StartTicks(TickClock& clock, uint64_t now, uint64_t period);
 void StopTicks(TickClock& clock);

@@ -104,11 +104,13 @@ bool StartVideo() {
 
 } // namespace
 
-SDL_Window* SdlWindowOf(HWND window) { return IsWindow(window) ? window->sdl : nullptr; }
+SDL_Window* SdlWindowOf(HWND window) {
+    return IsWindow(window) ? window->sdl : nullptr;
+}
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
-    if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXA) ||
-        !windowClass->lpszClassName || !windowClass->lpfnWndProc)
+    if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXA) || !windowClass->lpszClassName ||
+        !windowClass->lpfnWndProc)
         return 0;
     State().classes.emplace_back(windowClass->lpszClassName, windowClass->lpfnWndProc);
     return ATOM(State().classes.size());
@@ -130,8 +132,8 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD, i
     }
     const int left = x == CW_USEDEFAULT ? int(SDL_WINDOWPOS_UNDEFINED) : x;
     const int top = y == CW_USEDEFAULT ? int(SDL_WINDOWPOS_UNDEFINED) : y;
-    SDL_Window* sdl = SDL_CreateWindow(windowName ? windowName : "", left, top, width, height,
-                                       SDL_WINDOW_HIDDEN);
+    SDL_Window* sdl =
+        SDL_CreateWindow(windowName ? windowName : "", left, top, width, height, SDL_WINDOW_HIDDEN);
     if (!sdl) {
         std::fprintf(stderr, "Vexmont: the window cannot be created: %s\n", SDL_GetError());
         return nullptr;
@@ -162,7 +164,9 @@ BOOL WINAPI ShowWindow(HWND window, int) {
     return wasVisible;
 }
 
-BOOL WINAPI UpdateWindow(HWND window) { return IsWindow(window); }
+BOOL WINAPI UpdateWindow(HWND window) {
+    return IsWindow(window);
+}
 
 int WINAPI ShowCursor(BOOL show) {
     int& count = State().cursorCount;
@@ -180,7 +184,9 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR) {
     return instance ? nullptr : reinterpret_cast<HCURSOR>(&StockCursor);
 }
 
-HGDIOBJ WINAPI GetStockObject(int) { return &StockBrush; }
+HGDIOBJ WINAPI GetStockObject(int) {
+    return &StockBrush;
+}
 
 UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC) {
     if (!IsWindow(window)) return 0;
@@ -198,7 +204,8 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
             return 0;
         }
         SDL_Event event;
-        while (SDL_PollEvent(&event)) Translate(event);
+        while (SDL_PollEvent(&event))
+            Translate(event);
         if (!state.posted.empty()) {
             *msg = state.posted.front();
             state.posted.pop_front();
@@ -220,7 +227,9 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
     }
 }
 
-BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }
+BOOL WINAPI TranslateMessage(const MSG*) {
+    return FALSE;
+}
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
     if (!IsWindow(msg->hwnd)) return 0;
