@@ -31,7 +31,7 @@ bool ReadPpm(const std::filesystem::path& path, Image& image) {
     if (magic != "P6" || maxValue != 255 || width <= 0 || height <= 0 || width > 1 << 14 ||
         height > 1 << 14)
         return false;
-    in.get();  // the single whitespace byte before the samples
+    in.get(); // the single whitespace byte before the samples
     std::vector<unsigned char> bytes(size_t(width) * height * 3);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size())))
         return false;
@@ -39,16 +39,16 @@ bool ReadPpm(const std::filesystem::path& path, Image& image) {
     image.height = height;
     image.pixels.resize(size_t(width) * height);
     for (size_t i = 0; i < image.pixels.size(); ++i)
-        image.pixels[i] = uint32_t(bytes[3 * i]) << 16 | uint32_t(bytes[3 * i + 1]) << 8 |
-                          bytes[3 * i + 2];
+        image.pixels[i] =
+            uint32_t(bytes[3 * i]) << 16 | uint32_t(bytes[3 * i + 1]) << 8 | bytes[3 * i + 2];
     return true;
 }
 
 std::string CompareImages(const Image& expected, const Image& actual) {
     std::ostringstream report;
     if (expected.width != actual.width || expected.height != actual.height) {
-        report << "size differs: expected " << expected.width << "x" << expected.height
-               << ", got " << actual.width << "x" << actual.height;
+        report << "size differs: expected " << expected.width << "x" << expected.height << ", got "
+               << actual.width << "x" << actual.height;
         return report.str();
     }
     constexpr int MaxListed = 10;
@@ -79,6 +79,8 @@ std::string CompareImages(const Image& expected, const Image& actual) {
     return report.str();
 }
 
-std::filesystem::path GoldenDirectory() { return VEXMONT_RENDER_GOLDEN_DIR; }
+std::filesystem::path GoldenDirectory() {
+    return VEXMONT_RENDER_GOLDEN_DIR;
+}
 
 } // namespace rendertest

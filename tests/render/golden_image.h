@@ -13,7 +13,7 @@ namespace rendertest {
 struct Image {
     int32_t width = 0;
     int32_t height = 0;
-    std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
+    std::vector<uint32_t> pixels; // 0x00RRGGBB, top row first
 };
 
 bool WritePpm(const std::filesystem::path& path, int32_t width, int32_t height,

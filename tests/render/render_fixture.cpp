@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string_view command = argv[1];
     if (command == "scene" && argc == 3) return WriteTestScene(argv[2]) ? 0 : 1;
-    if (command == "goldens" && argc <= 3) return WriteGoldens(argc == 3 ? argv[2] : GoldenDirectory());
+    if (command == "goldens" && argc <= 3)
+        return WriteGoldens(argc == 3 ? argv[2] : GoldenDirectory());
     if (command == "camera" && argc == 3) {
         for (const NamedCamera& camera : TestSceneCameras()) {
             if (camera.name == argv[2]) {

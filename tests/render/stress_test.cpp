@@ -32,7 +32,9 @@ struct Random {
 // Coordinates of the scene's planes: the room, the box and the wedge.
 constexpr float PlaneValues[] = {-100, -70, -25, 0, 10, 20, 30, 35, 45, 50, 60, 80, 100};
 
-float OnAPlane(Random& r) { return PlaneValues[r.Below(std::size(PlaneValues))]; }
+float OnAPlane(Random& r) {
+    return PlaneValues[r.Below(std::size(PlaneValues))];
+}
 
 void RandomRotation(Random& r, Matrix4& m) {
     Matrix4Identity(m);
@@ -51,24 +53,25 @@ void AxisRotation(Random& r, Matrix4& m) {
     const bool oddPermutation = p[0] == 0 ? p[1] == 2 : (p[0] == 1 ? p[1] == 0 : p[1] == 1);
     sign[2] = sign[0] * sign[1] * (oddPermutation ? -1.0f : 1.0f);
     for (int row = 0; row < 3; ++row)
-        for (int col = 0; col < 3; ++col) m.m[4 * row + col] = col == p[row] ? sign[row] : 0.0f;
+        for (int col = 0; col < 3; ++col)
+            m.m[4 * row + col] = col == p[row] ? sign[row] : 0.0f;
 }
 
 Matrix4 RandomCamera(Random& r, int i) {
     Matrix4 m;
     float x = r.Uniform(-150, 150), y = r.Uniform(-40, 120), z = r.Uniform(-150, 150);
     switch (i % 10) {
-    case 6:  // exactly on planes, looking straight along them
+    case 6: // exactly on planes, looking straight along them
         AxisRotation(r, m);
         x = OnAPlane(r), y = OnAPlane(r), z = OnAPlane(r);
         break;
-    case 7:  // on planes, any direction
+    case 7: // on planes, any direction
         RandomRotation(r, m);
         if (r.Below(2)) x = OnAPlane(r);
         if (r.Below(2)) y = OnAPlane(r);
         z = OnAPlane(r);
         break;
-    case 8:  // inside the box or the wedge
+    case 8: // inside the box or the wedge
         RandomRotation(r, m);
         if (r.Below(2)) {
             x = r.Uniform(20, 50), y = r.Uniform(0, 30), z = r.Uniform(20, 50);
@@ -76,13 +79,16 @@ Matrix4 RandomCamera(Random& r, int i) {
             x = r.Uniform(-70, -25), y = r.Uniform(0, 10), z = r.Uniform(40, 60);
         }
         break;
-    case 9:  // sheared, scaled, and now and then singular
-        for (float& e : m.m) e = r.Uniform(-2, 2);
+    case 9: // sheared, scaled, and now and then singular
+        for (float& e : m.m)
+            e = r.Uniform(-2, 2);
         if (i % 100 == 9) {
-            for (int k = 0; k < 4; ++k) m.m[8 + k] = m.m[k] * 2;  // rank 2
+            for (int k = 0; k < 4; ++k)
+                m.m[8 + k] = m.m[k] * 2; // rank 2
         }
         if (i % 1000 == 19) {
-            for (float& e : m.m) e = 0;
+            for (float& e : m.m)
+                e = 0;
         }
         break;
     default:

@@ -25,7 +25,7 @@ enum TextureId : int16_t { Checker, Bricks, Gradient, Stripes, TextureCount };
 const SceneTexture Textures[TextureCount] = {
     {"checker", 16, 16,
      [](int32_t x, int32_t y) -> uint32_t {
-         if (x == 0 || y == 0) return 0xC02020;  // marks the texture's origin and wrap
+         if (x == 0 || y == 0) return 0xC02020; // marks the texture's origin and wrap
          return ((x / 4 + y / 4) & 1) ? 0xC0C0B0 : 0x404080;
      }},
     {"bricks", 64, 32,
@@ -43,9 +43,15 @@ const SceneTexture Textures[TextureCount] = {
      }},
 };
 
-Point3 Sub(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Point3 Add(const Point3& a, const Point3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-float Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Point3 Sub(const Point3& a, const Point3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Point3 Add(const Point3& a, const Point3& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+float Dot(const Point3& a, const Point3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 struct Builder {
     MapFileDescription map;
@@ -100,7 +106,8 @@ MapFileNode* AddSolid(Builder& b, MapFileNode* node, const std::vector<SolidFace
     for (size_t i = 0; i < faces.size(); ++i) {
         const SolidFace& f = faces[i];
         Point3 faceCentre{0, 0, 0};
-        for (const Point3& p : f.corners) faceCentre = Add(faceCentre, p);
+        for (const Point3& p : f.corners)
+            faceCentre = Add(faceCentre, p);
         const float n = float(f.corners.size());
         faceCentre = {faceCentre.x / n, faceCentre.y / n, faceCentre.z / n};
         const Point3 viewer = Add(faceCentre, Sub(faceCentre, centre));
@@ -121,7 +128,8 @@ MapFileNode* AddSolid(Builder& b, MapFileNode* node, const std::vector<SolidFace
 
 MapFileDescription SceneDescription() {
     Builder b;
-    for (const SceneTexture& t : Textures) b.map.textureNames.emplace_back(t.name);
+    for (const SceneTexture& t : Textures)
+        b.map.textureNames.emplace_back(t.name);
 
     const float w = RoomHalfWidth, h = RoomHeight;
     const Point3 perX{1 / 25.0f, 0, 0}, perZ{0, 0, 1 / 25.0f};
@@ -135,9 +143,9 @@ MapFileDescription SceneDescription() {
         Point3 uAxis, vAxis;
     };
     const Wall walls[] = {
-        {{{-w, 0, -w}, {w, 0, -w}, {w, 0, w}, {-w, 0, w}}, Checker, perX, perZ},   // floor
-        {{{-w, h, -w}, {w, h, -w}, {w, h, w}, {-w, h, w}}, Gradient, perX, perZ},  // ceiling
-        {{{-w, 0, w}, {w, 0, w}, {w, h, w}, {-w, h, w}}, Bricks, wallX, wallY},    // far
+        {{{-w, 0, -w}, {w, 0, -w}, {w, 0, w}, {-w, 0, w}}, Checker, perX, perZ},    // floor
+        {{{-w, h, -w}, {w, h, -w}, {w, h, w}, {-w, h, w}}, Gradient, perX, perZ},   // ceiling
+        {{{-w, 0, w}, {w, 0, w}, {w, h, w}, {-w, h, w}}, Bricks, wallX, wallY},     // far
         {{{-w, 0, -w}, {w, 0, -w}, {w, h, -w}, {-w, h, -w}}, Bricks, wallX, wallY}, // near
         {{{-w, 0, -w}, {-w, 0, w}, {-w, h, w}, {-w, h, -w}}, Bricks, wallZ, wallY}, // left
         {{{w, 0, -w}, {w, 0, w}, {w, h, w}, {w, h, -w}}, Stripes, wallZ, wallY},    // right
@@ -162,20 +170,22 @@ MapFileDescription SceneDescription() {
               {{{x0, 0, z1}, {x1, 0, z1}, {x1, top, z1}, {x0, top, z1}}, Stripes, boxU, boxV},
               {{{x0, 0, z0}, {x0, 0, z1}, {x0, top, z1}, {x0, top, z0}}, Gradient, boxU, boxV},
               {{{x1, 0, z0}, {x1, 0, z1}, {x1, top, z1}, {x1, top, z0}}, Gradient, boxU, boxV},
-              {{{x0, top, z0}, {x1, top, z0}, {x1, top, z1}, {x0, top, z1}}, Checker,
-               {1 / 15.0f, 0, 0}, {0, 0, 1 / 15.0f}}},
+              {{{x0, top, z0}, {x1, top, z0}, {x1, top, z1}, {x0, top, z1}},
+               Checker,
+               {1 / 15.0f, 0, 0},
+               {0, 0, 1 / 15.0f}}},
              {35, 15, 35});
 
     // A wedge at x < 0 rising towards +z, its slope facing the start-up camera.
     const float a0 = -70, a1 = -25, b0 = 10, b1 = 60, high = 45;
     const Point3 slopeU{1 / 20.0f, 0, 0}, slopeV{0, 1 / 30.0f, 1 / 30.0f};
-    AddSolid(b, node->back.get(),
-             {{{{a0, 0, b0}, {a1, 0, b0}, {a1, high, b1}, {a0, high, b1}}, Gradient, slopeU,
-               slopeV},
-              {{{a0, 0, b1}, {a1, 0, b1}, {a1, high, b1}, {a0, high, b1}}, Bricks, slopeU, boxV},
-              {{{a0, 0, b0}, {a0, 0, b1}, {a0, high, b1}}, Checker, perZ, boxV},
-              {{{a1, 0, b0}, {a1, 0, b1}, {a1, high, b1}}, Checker, perZ, boxV}},
-             {(a0 + a1) / 2, high / 3, (b0 + 2 * b1) / 3});
+    AddSolid(
+        b, node->back.get(),
+        {{{{a0, 0, b0}, {a1, 0, b0}, {a1, high, b1}, {a0, high, b1}}, Gradient, slopeU, slopeV},
+         {{{a0, 0, b1}, {a1, 0, b1}, {a1, high, b1}, {a0, high, b1}}, Bricks, slopeU, boxV},
+         {{{a0, 0, b0}, {a0, 0, b1}, {a0, high, b1}}, Checker, perZ, boxV},
+         {{{a1, 0, b0}, {a1, 0, b1}, {a1, high, b1}}, Checker, perZ, boxV}},
+        {(a0 + a1) / 2, high / 3, (b0 + 2 * b1) / 3});
     return std::move(b.map);
 }
 
@@ -186,7 +196,8 @@ bool WriteTestScene(const std::filesystem::path& dir) {
     for (const SceneTexture& t : Textures) {
         std::vector<uint32_t> pixels(size_t(t.width) * t.height);
         for (int32_t y = 0; y < t.height; ++y)
-            for (int32_t x = 0; x < t.width; ++x) pixels[size_t(y) * t.width + x] = t.texel(x, y);
+            for (int32_t x = 0; x < t.width; ++x)
+                pixels[size_t(y) * t.width + x] = t.texel(x, y);
         const auto path = dir / "Textures" / (std::string(t.name) + ".bmp");
         if (!WriteFileBytes(path, BitmapBytes(t.width, t.height, pixels))) return false;
     }

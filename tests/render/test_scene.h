@@ -2,9 +2,9 @@
 // bitmap files, plus the cameras the expected images are taken from.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,8 +21,8 @@ bool WriteTestScene(const std::filesystem::path& dir);
 std::unique_ptr<Map> LoadTestScene(const std::filesystem::path& dir);
 
 struct NamedCamera {
-    std::string name;  // also the expected image's file name, without ".ppm"
-    Matrix4 matrix;    // camera to world, as the viewer's CameraMatrix
+    std::string name; // also the expected image's file name, without ".ppm"
+    Matrix4 matrix;   // camera to world, as the viewer's CameraMatrix
 };
 std::vector<NamedCamera> TestSceneCameras();
 // One frame as the viewer's frame step leaves it before the counter is drawn: cleared,
