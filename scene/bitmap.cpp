@@ -1,3 +1,77 @@
 #include "scene/bitmap.h"
 
-std::unique_ptr<PixelImage> LoadBitmap(std::string_view) { return nullptr; }
+#include <cstdio>
+#include <new>
+
+#include "platform/files.h"
+
+namespace {
+
+constexpr size_t FileHeaderSize = 14;
+constexpr size_t InfoHeaderSize = 40;
+// Pixel data always starts right after the two headers; the file's own offset field is
+// not consulted.
+constexpr long PixelDataOffset = FileHeaderSize + InfoHeaderSize;
+constexpr uint32_t BitmapType = 0x4D42;
+
+uint32_t UInt16At(const uint8_t* bytes) {
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8;
+}
+
+uint32_t UInt32At(const uint8_t* bytes) {
+    return UInt16At(bytes) | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+// Bytes left in the file from the current position, or -1 when the stream cannot tell.
+long long RemainingBytes(std::FILE* file) {
+    const long position = std::ftell(file);
+    if (position < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(file);
+    if (std::fseek(file, position, SEEK_SET) != 0) return -1;
+    return end < position ? -1 : (long long)(end - position);
+}
+
+} // namespace
+
+std::unique_ptr<PixelImage> LoadBitmap(std::string_view path) {
+    const FileHandle file = OpenFile(path, "rb");
+    if (!file) return nullptr;
+
+    uint8_t header[PixelDataOffset];
+    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return nullptr;
+    const uint8_t* info = header + FileHeaderSize;
+    if (UInt16At(header) != BitmapType || UInt16At(info + 14) != 24 || UInt32At(info + 16) != 0)
+        return nullptr;
+    const auto width = int32_t(UInt32At(info + 4));
+    const auto height = int32_t(UInt32At(info + 8));
+    // Negative heights are top-down bitmaps, which are not read. The side limit keeps
+    // width x height x 4 and the row size well inside size_t before anything is allocated.
+    if (width < 0 || height < 0 || width > MaxBitmapSide || height > MaxBitmapSide) return nullptr;
+    const size_t rowSize = (size_t(width) * 3 + 3) & ~size_t(3);
+    const size_t pixelCount = size_t(width) * size_t(height);
+
+    // A file too short for its rows fails now rather than after a large allocation.
+    const long long remaining = RemainingBytes(file.get());
+    if (remaining >= 0 && (unsigned long long)remaining < rowSize * size_t(height)) return nullptr;
+
+    auto image = std::unique_ptr<PixelImage>(new (std::nothrow) PixelImage());
+    if (!image) return nullptr;
+    image->width = width;
+    image->height = height;
+    if (pixelCount == 0) return image; // no pixels and no row data
+
+    image->pixels.reset(new (std::nothrow) uint32_t[pixelCount]);
+    const auto row = std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[rowSize]);
+    if (!image->pixels || !row) return nullptr;
+
+    // The file holds the bottom row first.
+    for (int32_t y = height - 1; y >= 0; --y) {
+        if (std::fread(row.get(), 1, rowSize, file.get()) != rowSize) return nullptr;
+        uint32_t* out = image->pixels.get() + size_t(y) * size_t(width);
+        for (int32_t x = 0; x < width; ++x) {
+            const uint8_t* bgr = row.get() + 3 * size_t(x);
+            out[x] = uint32_t(bgr[2]) << 16 | uint32_t(bgr[1]) << 8 | bgr[0];
+        }
+    }
+    return image;
+}

@@ -14,7 +14,8 @@
 inline constexpr char MapMagic[3] = {'B', 'S', 'P'};
 inline constexpr int16_t MapVersion = 50;
 inline constexpr int MapNameFieldSize = 256;
-// Deepest tree the loader accepts: the reader and the renderer recurse once per level.
+// Deepest tree the loader accepts (the root is level 1); a deeper file fails to load.
+// The reader and the renderer recurse once per level, so this bounds their stack use.
 inline constexpr int MaxMapTreeDepth = 4096;
 
 struct MapVertex {
@@ -53,7 +54,11 @@ struct Map {
     Matrix4 matrix = {};
 };
 
-// Null on any failure; nothing partly built escapes.
+// Null on any failure; nothing partly built escapes. Besides a missing file, wrong magic
+// or version and negative counts, a file fails when it ends early, holds a name field
+// without NUL, a vertex index outside 0..vertexCount-1, a texture index outside
+// 0..textureCount-1, a NaN or infinity in a vertex or plane, or a tree deeper than
+// MaxMapTreeDepth.
 std::unique_ptr<Map> LoadMap(std::string_view path);
 // Reads one node and its subtrees at the stream's position; depth counts from 1 at
 // the root.

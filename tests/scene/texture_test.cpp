@@ -1,0 +1,121 @@
+#include "scene/texture.h"
+
+#include <gtest/gtest.h>
+
+#include "scene/map.h"
+#include "support/scene_bytes.h"
+#include "support/temp_files.h"
+
+namespace {
+
+bool WriteBitmap(const std::filesystem::path& path, int32_t width, int32_t height) {
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint32_t(i) * 0x10101u;
+    return WriteFileBytes(path, BitmapBytes(width, height, pixels));
+}
+
+std::unique_ptr<Map> MapWithTextures(std::vector<std::string> names) {
+    MapFileDescription description;
+    description.textureNames = std::move(names);
+    return LoadMapFromBytes(MapFileBytes(description));
+}
+
+TEST(LoadTexture, MasksAndShift) {
+    struct Case {
+        int32_t width, height, uMask, vMask, vShift;
+    };
+    const Case cases[] = {{64, 64, 63, 4032, 10},  {256, 256, 255, 65280, 8},
+                          {128, 64, 127, 8064, 9}, {32, 128, 31, 4064, 11},
+                          {1, 1, 0, 0, 16},        {2, 1, 1, 0, 15},
+                          {32768, 1, 32767, 0, 1}};
+    TempDir dir;
+    for (const Case& c : cases) {
+        const std::string path = dir.File("t.bmp");
+        ASSERT_TRUE(WriteBitmap(path, c.width, c.height));
+        const std::unique_ptr<Texture> texture = LoadTexture(path);
+        ASSERT_NE(texture, nullptr) << c.width << "x" << c.height;
+        EXPECT_EQ(texture->width, c.width);
+        EXPECT_EQ(texture->height, c.height);
+        EXPECT_EQ(texture->uMask, c.uMask) << c.width << "x" << c.height;
+        EXPECT_EQ(texture->vMask, c.vMask) << c.width << "x" << c.height;
+        EXPECT_EQ(texture->vShift, c.vShift) << c.width << "x" << c.height;
+        const size_t last = size_t(c.width) * size_t(c.height) - 1;
+        EXPECT_EQ(texture->pixels[last], uint32_t(last * 0x10101u) & 0xFFFFFF);
+    }
+}
+
+TEST(LoadTexture, OtherSizesLoadAndEmptyOnesFail) {
+    TempDir dir;
+    ASSERT_TRUE(WriteBitmap(dir.File("odd.bmp"), 3, 5));
+    const std::unique_ptr<Texture> odd = LoadTexture(dir.File("odd.bmp"));
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(odd->uMask, 2);
+    EXPECT_EQ(odd->vMask, 12);
+    EXPECT_EQ(odd->vShift, 15); // truncated log2(3)
+
+    for (auto [width, height] : {std::pair{0, 4}, std::pair{4, 0}}) {
+        ASSERT_TRUE(WriteBitmap(dir.File("empty.bmp"), width, height));
+        EXPECT_EQ(LoadTexture(dir.File("empty.bmp")), nullptr) << width << "x" << height;
+    }
+    EXPECT_EQ(LoadTexture(dir.File("absent.bmp")), nullptr);
+}
+
+TEST(LoadMapTextures, OpensDirectoryBackslashNameBmp) {
+    TempDir dir;
+    ASSERT_TRUE(WriteBitmap(dir.Path() / "Textures" / "wall.bmp", 2, 2));
+    ScopedWorkingDirectory inside(dir.Path());
+    for (const char* directory : {"Textures", "Textures\\"}) {
+        const std::unique_ptr<Map> map = MapWithTextures({"wall"});
+        ASSERT_NE(map, nullptr);
+        EXPECT_TRUE(LoadMapTextures(*map, directory)) << directory;
+        ASSERT_NE(map->textureSlots[0].texture, nullptr);
+        EXPECT_EQ(map->textureSlots[0].texture->width, 2);
+    }
+    const std::unique_ptr<Map> map = MapWithTextures({"wall"});
+    EXPECT_FALSE(LoadMapTextures(*map, "Texture"));
+}
+
+TEST(LoadMapTextures, PathMustFitTwoHundredFiftySixBytes) {
+    TempDir dir;
+    ASSERT_TRUE(WriteBitmap(dir.Path() / "Textures" / "wall.bmp", 1, 1));
+    // "<dir>///...///Textures": extra slashes set the length without changing the file.
+    auto directoryOfLength = [&](size_t length, std::string_view tail) {
+        const std::string base = dir.Path().string();
+        const size_t fixed = base.size() + std::string_view("Textures").size() + tail.size();
+        return base + std::string(length - fixed, '/') + "Textures" + std::string(tail);
+    };
+    auto loads = [](const std::string& directory) {
+        const std::unique_ptr<Map> map = MapWithTextures({"wall"});
+        const bool loaded = LoadMapTextures(*map, directory);
+        EXPECT_EQ(loaded, map->textureSlots[0].texture != nullptr);
+        return loaded;
+    };
+    const size_t nameAndSuffix = std::string_view("\\wall.bmp").size();
+    EXPECT_TRUE(loads(directoryOfLength(255 - nameAndSuffix, "")));
+    EXPECT_FALSE(loads(directoryOfLength(256 - nameAndSuffix, "")));
+    // Two trailing backslashes: exactly one is dropped, so the path holds "\\\\wall.bmp".
+    EXPECT_TRUE(loads(directoryOfLength(255 - nameAndSuffix + 1, "\\\\")));
+    EXPECT_FALSE(loads(directoryOfLength(256 - nameAndSuffix + 1, "\\\\")));
+}
+
+TEST(LoadMapTextures, StopsAtFirstFailure) {
+    TempDir dir;
+    for (const char* name : {"a", "b", "d", "e"})
+        ASSERT_TRUE(WriteBitmap(dir.Path() / (std::string(name) + ".bmp"), 4, 4));
+    const std::unique_ptr<Map> map = MapWithTextures({"a", "b", "c", "d", "e"});
+    ASSERT_NE(map, nullptr);
+    EXPECT_FALSE(LoadMapTextures(*map, dir.Path().string()));
+    EXPECT_NE(map->textureSlots[0].texture, nullptr);
+    EXPECT_NE(map->textureSlots[1].texture, nullptr);
+    for (int slot = 2; slot < 5; ++slot)
+        EXPECT_EQ(map->textureSlots[slot].texture, nullptr) << slot;
+}
+
+TEST(LoadMapTextures, NoSlotsSucceedWithoutFiles) {
+    const std::unique_ptr<Map> map = MapWithTextures({});
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(LoadMapTextures(*map, "no such directory"));
+}
+
+} // namespace
