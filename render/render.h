@@ -7,5 +7,19 @@
 #include "geometry/matrix.h"
 
 struct Map;
+struct MapNode;
+
+// Map space to camera space, and back; rebuilt at the start of every frame.
+extern Matrix4 ViewMatrix;
+extern Matrix4 InverseViewMatrix;
+
+// A camera this close to a node's plane (either side, bounds included) skips the
+// node's own polygons for the frame.
+inline constexpr double BspPlaneBand = 0.01;
+
+// The camera origin in map space: the translation row of InverseViewMatrix.
+Point3 CameraPosition();
 
 void RenderScene(const Matrix4& camera, const Map& map, uint32_t* frameBuffer);
+// Draws one subtree in painter's order as seen from CameraPosition().
+void DrawBspNode(const MapNode& node, uint32_t* frameBuffer, const Map& map);

@@ -1,6 +1,56 @@
 #include "render/render.h"
 
+#include "render/pipeline.h"
 #include "scene/map.h"
+#include "scene/texture.h"
 
-// Placeholder until the traversal lands: frames stay cleared.
-void RenderScene(const Matrix4&, const Map&, uint32_t*) {}
+Matrix4 ViewMatrix = {};
+Matrix4 InverseViewMatrix = {};
+
+Point3 CameraPosition() {
+    return {InverseViewMatrix.m[12], InverseViewMatrix.m[13], InverseViewMatrix.m[14]};
+}
+
+void RenderScene(const Matrix4& camera, const Map& map, uint32_t* frameBuffer) {
+    Matrix4InvertAffine(camera, ViewMatrix);
+    Matrix4Multiply(ViewMatrix, map.matrix, ViewMatrix);
+    Matrix4InvertAffine(ViewMatrix, InverseViewMatrix);
+    if (map.root) DrawBspNode(*map.root, frameBuffer, map);
+}
+
+namespace {
+
+void DrawNodePolygons(const MapNode& node, uint32_t* frameBuffer, const Map& map) {
+    for (int32_t i = 0; i < node.polygonCount; ++i) {
+        const MapPolygon& polygon = node.polygons[i];
+        // A slot without a loaded texture cannot be drawn; skip rather than crash.
+        if (polygon.textureIndex < 0 || polygon.textureIndex >= map.textureCount) continue;
+        const Texture* texture = map.textureSlots[polygon.textureIndex].texture.get();
+        if (!texture) continue;
+        DrawMapPolygon(polygon, frameBuffer, *texture);
+    }
+}
+
+} // namespace
+
+void DrawBspNode(const MapNode& node, uint32_t* frameBuffer, const Map& map) {
+    const Point3 c = CameraPosition();
+    const Plane& p = node.plane;
+    const double dist = double(p.a) * c.x + double(p.b) * c.y + double(p.c) * c.z + p.d;
+    const MapNode* front = (node.flags & NodeHasFront) ? node.front.get() : nullptr;
+    const MapNode* back = (node.flags & NodeHasBack) ? node.back.get() : nullptr;
+
+    if (dist > BspPlaneBand) {
+        if (back) DrawBspNode(*back, frameBuffer, map);
+        DrawNodePolygons(node, frameBuffer, map);
+        if (front) DrawBspNode(*front, frameBuffer, map);
+    } else if (dist < -BspPlaneBand) {
+        if (front) DrawBspNode(*front, frameBuffer, map);
+        DrawNodePolygons(node, frameBuffer, map);
+        if (back) DrawBspNode(*back, frameBuffer, map);
+    } else {
+        // In the plane's band the node's own polygons are edge-on: skip them.
+        if (back) DrawBspNode(*back, frameBuffer, map);
+        if (front) DrawBspNode(*front, frameBuffer, map);
+    }
+}

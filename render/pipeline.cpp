@@ -1,0 +1,158 @@
+#include "render/pipeline.h"
+
+#include "geometry/projection.h"
+#include "render/raster.h"
+#include "render/render.h"
+#include "scene/map.h"
+#include "scene/texture.h"
+
+namespace {
+
+enum class Side { Inside, Outside, On };
+
+double SignedDistance(const Plane& p, const ClipVertex& v) {
+    return double(p.a) * v.x + double(p.b) * v.y + double(p.c) * v.z + p.d;
+}
+
+Side Classify(const Plane& plane, const ClipVertex& v) {
+    const double s = SignedDistance(plane, v);
+    if (s > 0.0) return Side::Inside;
+    if (s < 0.0) return Side::Outside;
+    return Side::On;
+}
+
+} // namespace
+
+ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture) {
+    const float* m = ViewMatrix.m;
+    const double x = vertex.x, y = vertex.y, z = vertex.z;
+    ClipVertex out;
+    out.x = float(x * m[0] + y * m[4] + z * m[8] + m[12]);
+    out.y = float(x * m[1] + y * m[5] + z * m[9] + m[13]);
+    out.z = float(x * m[2] + y * m[6] + z * m[10] + m[14]);
+    out.u = float(double(float(texture.width)) * vertex.u);
+    out.v = float(double(float(texture.height)) * vertex.v);
+    out.unused[0] = out.unused[1] = out.unused[2] = 0.0f;
+    return out;
+}
+
+bool ProjectPolygon(ClipPolygon& polygon) {
+    const int32_t halfWidth = ViewWidth / 2, halfHeight = ViewHeight / 2;
+    for (int32_t i = 0; i < polygon.count; ++i) {
+        ClipVertex& v = polygon.vertices[i];
+        if (v.z < NearDepth) return false;
+        v.x = float(double(FocalLength) * v.x / v.z + halfWidth);
+        v.y = float(double(FocalLength) * v.y / v.z + halfHeight);
+    }
+    return true;
+}
+
+ClipVertex IntersectEdge(const ClipVertex& a, const ClipVertex& b, const Plane& plane) {
+    const float dx = float(double(b.x) - a.x);
+    const float dy = float(double(b.y) - a.y);
+    const float dz = float(double(b.z) - a.z);
+    const double denom = double(plane.a) * dx + double(plane.b) * dy + double(plane.c) * dz;
+    if (denom == 0.0) return a;  // edge parallel to the plane
+    const double s = SignedDistance(plane, a) / denom;
+    ClipVertex out = a;
+    out.x = float(a.x - s * dx);
+    out.y = float(a.y - s * dy);
+    out.z = float(a.z - s * dz);
+    out.u = float(a.u - s * (double(b.u) - a.u));
+    out.v = float(a.v - s * (double(b.v) - a.v));
+    return out;
+}
+
+ClipPolygon ClipToPlane(const ClipPolygon& polygon, const Plane& plane) {
+    ClipPolygon result;
+    result.count = 0;
+    const int32_t n = polygon.count;
+    if (n <= 0 || n > ClipPolygonCapacity) return result;
+
+    Side sides[ClipPolygonCapacity];
+    for (int32_t i = 0; i < n; ++i) sides[i] = Classify(plane, polygon.vertices[i]);
+
+    // Float rounding in a nearly degenerate polygon could add more vertices than the
+    // record holds; such a polygon is dropped.
+    bool overflow = false;
+    const auto append = [&](const ClipVertex& v) {
+        if (result.count == ClipPolygonCapacity) {
+            overflow = true;
+            return;
+        }
+        result.vertices[result.count++] = v;
+    };
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t prev = i == 0 ? n - 1 : i - 1;
+        const ClipVertex& c = polygon.vertices[i];
+        const ClipVertex& p = polygon.vertices[prev];
+        if (sides[i] == Side::Inside) {
+            if (sides[prev] == Side::Outside) append(IntersectEdge(p, c, plane));
+            append(c);
+        } else if (sides[prev] == Side::Inside) {
+            append(IntersectEdge(p, c, plane));
+        }
+    }
+    if (overflow) result.count = 0;
+    return result;
+}
+
+ClipPolygon ClipToFrustum(const ClipVertex& first, const ClipVertex& second,
+                          const ClipVertex& third, const Plane planes[4]) {
+    enum class Verdict { Keep, Reject, Clip };
+    const ClipVertex* triangle[3] = {&first, &second, &third};
+    Verdict verdicts[4];
+    bool allKeep = true, anyReject = false;
+    for (int k = 0; k < 4; ++k) {
+        int insideOrOn = 0, outsideOrOn = 0;
+        for (const ClipVertex* v : triangle) {
+            const Side side = Classify(planes[k], *v);
+            if (side != Side::Outside) ++insideOrOn;
+            if (side != Side::Inside) ++outsideOrOn;
+        }
+        verdicts[k] = insideOrOn == 3    ? Verdict::Keep
+                      : outsideOrOn == 3 ? Verdict::Reject
+                                         : Verdict::Clip;
+        allKeep = allKeep && verdicts[k] == Verdict::Keep;
+        anyReject = anyReject || verdicts[k] == Verdict::Reject;
+    }
+
+    ClipPolygon polygon;
+    polygon.count = 0;
+    if (anyReject) return polygon;
+    polygon.count = 3;
+    polygon.vertices[0] = first;
+    polygon.vertices[1] = second;
+    polygon.vertices[2] = third;
+    if (allKeep) return polygon;
+    // The verdicts come from the unclipped triangle and are not recomputed.
+    for (int k = 0; k < 4; ++k) {
+        if (verdicts[k] == Verdict::Clip) polygon = ClipToPlane(polygon, planes[k]);
+    }
+    return polygon;
+}
+
+void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Texture& texture) {
+    // A polygon is seen from the negative side of its plane.
+    const Point3 camera = CameraPosition();
+    const Plane& plane = polygon.plane;
+    const double dist =
+        double(plane.a) * camera.x + double(plane.b) * camera.y + double(plane.c) * camera.z +
+        plane.d;
+    if (dist > BackFaceThreshold) return;
+
+    const ClipVertex first = TransformVertex(*polygon.vertices[0], texture);
+    const ClipVertex second = TransformVertex(*polygon.vertices[1], texture);
+    const ClipVertex third = TransformVertex(*polygon.vertices[2], texture);
+
+    ClipPolygon clipped = ClipToFrustum(first, second, third, FrustumPlanes);
+    // Fewer than 3 vertices enclose no area.
+    if (clipped.count < 3) return;
+    if (!ProjectPolygon(clipped)) return;
+
+    TextureBinding.texels = texture.pixels.get();
+    TextureBinding.uMask = texture.uMask;
+    TextureBinding.vMask = texture.vMask;
+    TextureBinding.vShift = texture.vShift;
+    RasterizePolygon(clipped, frameBuffer);
+}

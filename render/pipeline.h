@@ -1,0 +1,43 @@
+// The polygon pipeline: back-face cull, transform into camera space, clip against the
+// four frustum side planes, drop near polygons, project, and hand over to the rasterizer.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/matrix.h"
+
+struct MapPolygon;
+struct MapVertex;
+struct Texture;
+
+// Before projection x, y, z are camera space; after it x, y are screen pixels (y down)
+// and z stays the camera-space depth. u, v are in texels throughout.
+struct ClipVertex {
+    float x, y, z, u, v;
+    float unused[3];
+};
+
+inline constexpr int32_t ClipPolygonCapacity = 7;
+
+// The triangle's 3 vertices plus at most one per frustum plane.
+struct ClipPolygon {
+    int32_t count;
+    ClipVertex vertices[ClipPolygonCapacity];
+};
+
+// Thresholds, compared strictly in double.
+inline constexpr double BackFaceThreshold = 0.1;
+inline constexpr double NearDepth = 0.1;
+
+void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Texture& texture);
+// Into camera space with ViewMatrix; u and v scaled to the texture's texels.
+ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture);
+// Projects to screen pixels in place. False, and the polygon is not to be drawn, when
+// any vertex lies nearer than NearDepth: there is no near clipping.
+bool ProjectPolygon(ClipPolygon& polygon);
+ClipPolygon ClipToFrustum(const ClipVertex& first, const ClipVertex& second,
+                          const ClipVertex& third, const Plane planes[4]);
+// One Sutherland-Hodgman pass; a result that would exceed the capacity comes back empty.
+ClipPolygon ClipToPlane(const ClipPolygon& polygon, const Plane& plane);
+// The point where the edge from a to b meets the plane; a itself for a parallel edge.
+ClipVertex IntersectEdge(const ClipVertex& a, const ClipVertex& b, const Plane& plane);

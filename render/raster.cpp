@@ -1,0 +1,225 @@
+#include "render/raster.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "geometry/projection.h"
+
+TexelSource TextureBinding;
+EdgeChain LeftChain;
+EdgeChain RightChain;
+GradientSet ScreenGradients;
+
+namespace {
+
+constexpr double FixedOne = 65536.0;  // 1.0 in 16.16
+constexpr int32_t RunLength = 16;     // pixels between two perspective divisions
+// Start values of the top and bottom search: any screen y replaces them.
+constexpr float TopSearchStart = 65536.0f;
+constexpr float BottomSearchStart = -65536.0f;
+
+// 16.16 positions and texture coordinates wrap modulo 2^32 by design.
+inline int32_t WrapAdd(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
+inline int32_t WrapSub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
+
+int32_t CeilToInt32(float a) { return TruncToInt32(std::ceil(double(a))); }
+
+} // namespace
+
+int32_t TruncToInt32(double a) {
+    constexpr double Limit = 9223372036854775808.0;  // 2^63
+    if (!(a >= -Limit && a < Limit)) return 0;
+    return int32_t(uint32_t(uint64_t(int64_t(a))));
+}
+
+bool SetupScanEdge(const ClipVertex& upper, const ClipVertex& lower, ScanEdge& out) {
+    // ceil of a float is itself a float, so holding it as one loses nothing.
+    const float firstY = float(std::ceil(double(upper.y)));
+    const int32_t count = TruncToInt32(std::ceil(double(lower.y)) - firstY);
+    if (count == 0) return false;
+    const double slope = (double(lower.x) - upper.x) / (double(lower.y) - upper.y);
+    out.xStep = TruncToInt32(slope * FixedOne);
+    out.x = TruncToInt32((upper.x + (double(firstY) - upper.y) * slope) * FixedOne);
+    out.firstY = TruncToInt32(firstY);
+    out.count = count;
+    return true;
+}
+
+bool BuildEdgeChains(const ClipPolygon& polygon) {
+    LeftChain.count = LeftChain.current = 0;
+    RightChain.count = RightChain.current = 0;
+    const int32_t n = polygon.count;
+    if (n < 0 || n > ClipPolygonCapacity) return false;
+    const ClipVertex* p = polygon.vertices;
+
+    // Strict comparisons: among vertices of equal y the lowest index wins.
+    float topY = TopSearchStart, bottomY = BottomSearchStart;
+    int32_t top = 0, bottom = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        if (topY > p[i].y) {
+            topY = p[i].y;
+            top = i;
+        }
+        if (p[i].y > bottomY) {
+            bottomY = p[i].y;
+            bottom = i;
+        }
+    }
+    if (CeilToInt32(topY) >= CeilToInt32(bottomY)) return false;
+
+    for (int32_t i = top; i != bottom; i = (i + 1) % n) {
+        if (SetupScanEdge(p[i], p[(i + 1) % n], LeftChain.edges[LeftChain.count]))
+            ++LeftChain.count;
+    }
+    for (int32_t j = bottom; j != top; j = (j + 1) % n) {
+        if (SetupScanEdge(p[(j + 1) % n], p[j], RightChain.edges[RightChain.count]))
+            ++RightChain.count;
+    }
+    // Vertex heights out of order (only rounding in a nearly degenerate polygon does
+    // that) give a negative count, which the scanline loop cannot consume.
+    if (LeftChain.count == 0 || RightChain.count == 0) return false;
+    for (int32_t i = 0; i < LeftChain.count; ++i)
+        if (LeftChain.edges[i].count < 0) return false;
+    for (int32_t i = 0; i < RightChain.count; ++i)
+        if (RightChain.edges[i].count < 0) return false;
+
+    LeftChain.current = 0;
+    RightChain.current = RightChain.count - 1;
+    return true;
+}
+
+bool ComputeGradients(const ClipPolygon& polygon) {
+    const ClipVertex* p = polygon.vertices;
+    const double dx1 = double(p[1].x) - p[0].x, dx2 = double(p[2].x) - p[0].x;
+    const double dy1 = double(p[1].y) - p[0].y, dy2 = double(p[2].y) - p[0].y;
+    const float d = float(dy2 * dx1 - dy1 * dx2);
+    if (d == 0.0f) return false;  // first three vertices collinear on screen
+
+    double iz[3], uz[3], vz[3];
+    for (int k = 0; k < 3; ++k) {
+        iz[k] = 1.0 / double(p[k].z);
+        uz[k] = double(p[k].u) * iz[k];
+        vz[k] = double(p[k].v) * iz[k];
+    }
+    struct Gradient {
+        float dx, dy, origin;
+    };
+    const auto gradient = [&](const double q[3]) {
+        const double dq1 = q[1] - q[0], dq2 = q[2] - q[0];
+        Gradient g;
+        g.dx = float((dq1 * dy2 - dq2 * dy1) / d);
+        g.dy = float((dq2 * dx1 - dq1 * dx2) / d);
+        g.origin = float(q[0] - double(g.dx) * p[0].x - double(g.dy) * p[0].y);
+        return g;
+    };
+    const Gradient giz = gradient(iz), guz = gradient(uz), gvz = gradient(vz);
+    ScreenGradients = {giz.dx, giz.dy, giz.origin, guz.dx, guz.dy,
+                       guz.origin, gvz.dx, gvz.dy, gvz.origin};
+    return true;
+}
+
+bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+    // Fewer than 3 vertices enclose no area; the gradients need three.
+    if (polygon.count < 3) return false;
+    if (!BuildEdgeChains(polygon)) return false;
+    if (!ComputeGradients(polygon)) return false;
+
+    const GradientSet& g = ScreenGradients;
+    const int32_t width = ViewWidth, height = ViewHeight;
+    ScanEdge* left = &LeftChain.edges[LeftChain.current];
+    ScanEdge* right = &RightChain.edges[RightChain.current];
+    int32_t y = left->firstY;
+    float rowIz = float(double(y) * g.izdy + g.iz00);
+    float rowUz = float(double(y) * g.uzdy + g.uz00);
+    float rowVz = float(double(y) * g.vzdy + g.vz00);
+    int32_t xl = left->x, xr = right->x;
+
+    for (;;) {
+        // Rows and spans are kept inside the frame buffer; clipped polygons from the
+        // pipeline always lie 2 pixels inside it, so this changes none of their pixels.
+        if (y >= height) return true;
+        if (y >= 0) {
+            int32_t x0 = (xl >> 16) + 1;
+            int32_t x1 = (xr >> 16) + 1;
+            if (x0 < 0) x0 = 0;
+            if (x1 > width) x1 = width;
+            if (x1 > x0) {
+                const float iz = float(double(x0) * g.izdx + rowIz);
+                const float uz = float(double(x0) * g.uzdx + rowUz);
+                const float vz = float(double(x0) * g.vzdx + rowVz);
+                DrawSpan(x1 - x0, uz, vz, iz, frameBuffer + (size_t(y) * size_t(width) + x0));
+            }
+        }
+        rowIz = float(double(rowIz) + g.izdy);
+        rowUz = float(double(rowUz) + g.uzdy);
+        rowVz = float(double(rowVz) + g.vzdy);
+        ++y;
+
+        if (--right->count != 0) {
+            xr = WrapAdd(xr, right->xStep);
+        } else {
+            if (RightChain.current == 0) return true;
+            right = &RightChain.edges[--RightChain.current];
+            xr = right->x;
+        }
+        if (--left->count != 0) {
+            xl = WrapAdd(xl, left->xStep);
+        } else {
+            // Both chains end on the same scanline; the test only guards odd input.
+            if (LeftChain.current + 1 >= LeftChain.count) return true;
+            left = &LeftChain.edges[++LeftChain.current];
+            xl = left->x;
+        }
+    }
+}
+
+void DrawSpan(int32_t n, float uz, float vz, float iz, uint32_t* first) {
+    const GradientSet& g = ScreenGradients;
+    double q = FixedOne / iz;
+    int32_t u = TruncToInt32(q * uz);
+    int32_t v = TruncToInt32(q * vz);
+    uint32_t* position = first;
+
+    // Each run is interpolated between the exact coordinates of its first pixel and of
+    // the pixel just past its last one.
+    for (; n >= RunLength; n -= RunLength) {
+        iz = float(double(iz) + RunLength * double(g.izdx));
+        uz = float(double(uz) + RunLength * double(g.uzdx));
+        vz = float(double(vz) + RunLength * double(g.vzdx));
+        q = FixedOne / iz;
+        const int32_t uEnd = TruncToInt32(q * uz);
+        const int32_t vEnd = TruncToInt32(q * vz);
+        // Truncating division, not a shift: -1/16 is 0.
+        const int32_t du = WrapSub(uEnd, u) / RunLength;
+        const int32_t dv = WrapSub(vEnd, v) / RunLength;
+        DrawTexelRun(u, v, du, dv, position, position + RunLength);
+        position += RunLength;
+        u = uEnd;
+        v = vEnd;
+    }
+    if (n > 0) {
+        const double r = n;
+        q = FixedOne / (double(iz) + r * g.izdx);
+        const int32_t uEnd = TruncToInt32(q * (double(uz) + r * g.uzdx));
+        const int32_t vEnd = TruncToInt32(q * (double(vz) + r * g.vzdx));
+        const int32_t du = WrapSub(uEnd, u) / n;
+        const int32_t dv = WrapSub(vEnd, v) / n;
+        DrawTexelRun(u, v, du, dv, position, position + n);
+    }
+}
+
+void DrawTexelRun(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
+                  const uint32_t* end) {
+    const uint32_t* texels = TextureBinding.texels;
+    const int32_t uMask = TextureBinding.uMask;
+    const int32_t vMask = TextureBinding.vMask;
+    const int32_t vShift = TextureBinding.vShift;
+    // Unsigned so that the steps wrap modulo 2^32; the shifts see the signed value.
+    uint32_t uu = uint32_t(u), vv = uint32_t(v);
+    uint32_t* pixel = first;
+    do {
+        *pixel = texels[((int32_t(vv) >> vShift) & vMask) + ((int32_t(uu) >> 16) & uMask)];
+        uu += uint32_t(du);
+        vv += uint32_t(dv);
+    } while (++pixel < end);
+}

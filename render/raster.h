@@ -1,0 +1,64 @@
+// The texture-mapped polygon rasterizer: fills one projected, convex polygon whose
+// vertices run counter-clockwise on the screen, with perspective-correct texturing
+// that divides once every 16 pixels.
+#pragma once
+
+#include <cstdint>
+
+#include "render/pipeline.h"
+
+// Where the rasterizer fetches texels from; set by the pipeline before each polygon.
+//   texel = texels[((v >> vShift) & vMask) + ((u >> 16) & uMask)], u and v in 16.16.
+struct TexelSource {
+    const uint32_t* texels = nullptr;
+    int32_t uMask = 0;
+    int32_t vMask = 0;
+    int32_t vShift = 16;
+};
+extern TexelSource TextureBinding;
+
+// One polygon edge between two scanlines.
+struct ScanEdge {
+    int32_t x;       // 16.16: x on the current scanline
+    int32_t firstY;  // first scanline covered
+    int32_t count;   // scanlines covered, counted down while drawing
+    int32_t xStep;   // 16.16: change of x per scanline
+};
+
+inline constexpr int32_t EdgeChainCapacity = 7;
+
+// The left chain holds its edges from the top down and is consumed forwards; the right
+// chain holds them from the bottom up and is consumed backwards.
+struct EdgeChain {
+    ScanEdge edges[EdgeChainCapacity];
+    int32_t count;
+    int32_t current;
+};
+extern EdgeChain LeftChain;
+extern EdgeChain RightChain;
+
+// Screen-space gradients of 1/z, u/z and v/z: Q(x, y) = Q00 + x * Qdx + y * Qdy.
+struct GradientSet {
+    float izdx, izdy, iz00;
+    float uzdx, uzdy, uz00;
+    float vzdx, vzdy, vz00;
+};
+extern GradientSet ScreenGradients;
+
+// Truncation toward zero through a 64-bit integer, keeping the low 32 bits. A NaN or a
+// value beyond the 64-bit range gives 0.
+int32_t TruncToInt32(double a);
+
+// False when the polygon is rejected (no scanline covered, collinear first three
+// vertices, or a shape no real clipped polygon has); true otherwise, even when no pixel
+// was written.
+bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer);
+bool BuildEdgeChains(const ClipPolygon& polygon);
+// Upper end first; false (and nothing stored) when the edge covers no scanline.
+bool SetupScanEdge(const ClipVertex& upper, const ClipVertex& lower, ScanEdge& out);
+bool ComputeGradients(const ClipPolygon& polygon);
+// n >= 1 pixels from first to the right; uz, vz, iz are u/z, v/z, 1/z at the first pixel.
+void DrawSpan(int32_t n, float uz, float vz, float iz, uint32_t* first);
+// Writes [first, end), at least one pixel; u, v, du, dv in 16.16.
+void DrawTexelRun(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
+                  const uint32_t* end);

@@ -1,0 +1,272 @@
+#include "render/raster.h"
+
+#include <cmath>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <limits>
+#include <vector>
+
+#include "geometry/projection.h"
+#include "render_test_util.h"
+
+namespace {
+
+using namespace rendertest;
+
+// 16 x 16; a texel names its own column and row.
+uint32_t Texel16(int32_t column, int32_t row) { return 0x010000u | uint32_t(row) << 8 | column; }
+
+class Raster : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetupProjection(Width, Height);
+        texture = MakeTexture(16, 16, Texel16);
+        Bind(*texture);
+        frame = BlankFrame();
+    }
+    // Pixels written, as (x, y) pairs in row order.
+    std::vector<std::pair<int, int>> Written() const {
+        std::vector<std::pair<int, int>> out;
+        for (int y = 0; y < Height; ++y)
+            for (int x = 0; x < Width; ++x)
+                if (At(frame, x, y) != 0) out.emplace_back(x, y);
+        return out;
+    }
+    std::unique_ptr<Texture> texture;
+    std::vector<uint32_t> frame;
+};
+
+TEST(Trunc, TowardZeroKeepingLow32Bits) {
+    EXPECT_EQ(TruncToInt32(2.9), 2);
+    EXPECT_EQ(TruncToInt32(-2.9), -2);
+    EXPECT_EQ(TruncToInt32(-0.5), 0);
+    EXPECT_EQ(TruncToInt32(2147483648.0), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(TruncToInt32(4294967296.0 + 5.75), 5);
+    EXPECT_EQ(TruncToInt32(-4294967296.0 - 5.75), -5);
+    EXPECT_EQ(TruncToInt32(-9223372036854775808.0), 0);  // low 32 bits of -2^63
+    // Beyond the 64-bit range and NaN give 0, never undefined behaviour.
+    EXPECT_EQ(TruncToInt32(9223372036854775808.0), 0);
+    EXPECT_EQ(TruncToInt32(1e300), 0);
+    EXPECT_EQ(TruncToInt32(-1e300), 0);
+    EXPECT_EQ(TruncToInt32(std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(TruncToInt32(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+TEST_F(Raster, TriangleFillRuleLeftExclusiveRightInclusiveBottomExclusive) {
+    const ClipPolygon p = MakePolygon({{10, 10, 1, 0, 0}, {10, 20, 1, 0, 0}, {20, 20, 1, 0, 0}});
+    EXPECT_TRUE(RasterizePolygon(p, frame.data()));
+    std::vector<std::pair<int, int>> expected;
+    for (int y = 11; y <= 19; ++y)
+        for (int x = 11; x <= y; ++x) expected.emplace_back(x, y);
+    EXPECT_EQ(Written(), expected);
+
+    // The same triangle clockwise is scanned but writes nothing.
+    frame = BlankFrame();
+    const ClipPolygon r = MakePolygon({{20, 20, 1, 0, 0}, {10, 20, 1, 0, 0}, {10, 10, 1, 0, 0}});
+    EXPECT_TRUE(RasterizePolygon(r, frame.data()));
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(Raster, FlatTopEdgeIsNotStored) {
+    const ClipPolygon p = MakePolygon(
+        {{20, 10, 1, 0, 0}, {10, 10, 1, 0, 0}, {10, 20, 1, 0, 0}, {20, 20, 1, 0, 0}});
+    EXPECT_TRUE(RasterizePolygon(p, frame.data()));
+    std::vector<std::pair<int, int>> expected;
+    for (int y = 10; y <= 19; ++y)
+        for (int x = 11; x <= 20; ++x) expected.emplace_back(x, y);
+    EXPECT_EQ(Written(), expected);
+
+    ASSERT_TRUE(BuildEdgeChains(p));
+    ASSERT_EQ(LeftChain.count, 1);  // vertex 1 to 2; the top edge 0-1 has no scanline
+    ASSERT_EQ(RightChain.count, 1); // vertex 0 to 3; the bottom edge 3-2 has none either
+    EXPECT_EQ(LeftChain.edges[0].x, 10 << 16);
+    EXPECT_EQ(RightChain.edges[0].x, 20 << 16);
+    EXPECT_EQ(LeftChain.edges[0].firstY, 10);
+    EXPECT_EQ(LeftChain.edges[0].count, 10);
+}
+
+TEST(ScanEdge, IntegerAndFractionalEnds) {
+    ScanEdge e{};
+    ClipVertex a{}, b{};
+    // An edge from y = 10.0 to y = 20.0 covers scanlines 10 to 19.
+    a.x = 10, a.y = 10, b.x = 20, b.y = 20;
+    ASSERT_TRUE(SetupScanEdge(a, b, e));
+    EXPECT_EQ(e.firstY, 10);
+    EXPECT_EQ(e.count, 10);
+    EXPECT_EQ(e.x, 10 << 16);
+    EXPECT_EQ(e.xStep, 1 << 16);
+
+    // From y = 10.5: first scanline 11, x taken exactly on it.
+    a.x = 0, a.y = 10.5f, b.x = 3, b.y = 12.5f;
+    ASSERT_TRUE(SetupScanEdge(a, b, e));
+    EXPECT_EQ(e.firstY, 11);
+    EXPECT_EQ(e.count, 2);
+    EXPECT_EQ(e.x, 49152);  // 0.75
+    EXPECT_EQ(e.xStep, 98304);
+
+    // Truncation toward zero of a negative slope: -1/3 of a pixel per scanline.
+    a.x = 10, a.y = 0, b.x = 9, b.y = 3;
+    ASSERT_TRUE(SetupScanEdge(a, b, e));
+    EXPECT_EQ(e.xStep, -21845);
+
+    // Inside one scanline gap: nothing stored.
+    e = {1, 2, 3, 4};
+    a.y = 10.2f, b.y = 10.8f;
+    EXPECT_FALSE(SetupScanEdge(a, b, e));
+    EXPECT_EQ(e.count, 3);
+}
+
+TEST_F(Raster, PolygonsCoveringNoScanlineAreRejected) {
+    EXPECT_FALSE(RasterizePolygon(
+        MakePolygon({{10, 10.2f, 1, 0, 0}, {10, 10.8f, 1, 0, 0}, {20, 10.5f, 1, 0, 0}}),
+        frame.data()));
+    EXPECT_FALSE(RasterizePolygon(MakePolygon({}), frame.data()));
+    EXPECT_FALSE(RasterizePolygon(MakePolygon({{10, 10, 1, 0, 0}}), frame.data()));
+    EXPECT_FALSE(
+        RasterizePolygon(MakePolygon({{10, 10, 1, 0, 0}, {30, 30, 1, 0, 0}}), frame.data()));
+    // Covers scanline 10 only, where its width is 0.
+    EXPECT_TRUE(RasterizePolygon(
+        MakePolygon({{10, 10, 1, 0, 0}, {5, 11, 1, 0, 0}, {15, 11, 1, 0, 0}}), frame.data()));
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(Raster, CollinearFirstThreeVerticesAreRejected) {
+    const ClipPolygon p = MakePolygon(
+        {{10, 10, 1, 0, 0}, {10, 15, 1, 0, 0}, {10, 20, 1, 0, 0}, {20, 20, 1, 0, 0}});
+    EXPECT_FALSE(ComputeGradients(p));
+    EXPECT_FALSE(RasterizePolygon(p, frame.data()));
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(Raster, EdgeWithNegativeCountRejectsThePolygon) {
+    // Heights out of order along the left chain: 20 then 15.
+    const ClipPolygon p = MakePolygon({{10, 10, 1, 0, 0},
+                                       {0, 20, 1, 0, 0},
+                                       {5, 15, 1, 0, 0},
+                                       {0, 30, 1, 0, 0},
+                                       {20, 30, 1, 0, 0}});
+    EXPECT_FALSE(BuildEdgeChains(p));
+    EXPECT_FALSE(RasterizePolygon(p, frame.data()));
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(Raster, RectangleMapsTexelsAndRepeats) {
+    const ClipPolygon p = MakePolygon(
+        {{10, 10, 1, 0, 0}, {10, 30, 1, 0, 20}, {40, 30, 1, 30, 20}, {40, 10, 1, 30, 0}});
+    EXPECT_TRUE(RasterizePolygon(p, frame.data()));
+    size_t written = 0;
+    for (int y = 0; y < Height; ++y) {
+        for (int x = 0; x < Width; ++x) {
+            const bool inside = y >= 10 && y <= 29 && x >= 11 && x <= 40;
+            if (!inside) {
+                ASSERT_EQ(At(frame, x, y), 0u) << x << "," << y;
+                continue;
+            }
+            ++written;
+            ASSERT_EQ(At(frame, x, y), Texel16((x - 10) % 16, (y - 10) % 16)) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(written, 20u * 30u);
+}
+
+TEST_F(Raster, NegativeTextureCoordinatesWrap) {
+    const ClipPolygon p = MakePolygon(
+        {{10, 10, 1, -2, -2}, {10, 12, 1, -2, 0}, {12, 12, 1, 0, 0}, {12, 10, 1, 0, -2}});
+    EXPECT_TRUE(RasterizePolygon(p, frame.data()));
+    EXPECT_EQ(At(frame, 11, 10), Texel16(15, 14));
+    EXPECT_EQ(At(frame, 12, 11), Texel16(0, 15));
+}
+
+TEST_F(Raster, LargeTextureCoordinatesWrapModulo2To32) {
+    const ClipPolygon p = MakePolygon({{10, 10, 1, 40000, 0},
+                                       {10, 12, 1, 40000, 2},
+                                       {30, 12, 1, 40020, 2},
+                                       {30, 10, 1, 40020, 0}});
+    EXPECT_TRUE(RasterizePolygon(p, frame.data()));
+    for (int x = 11; x <= 30; ++x) EXPECT_EQ(At(frame, x, 10), Texel16((x - 10) % 16, 0)) << x;
+}
+
+TEST_F(Raster, SpansAndScanlinesStayInsideTheFrame) {
+    // Far larger than the screen: every pixel is written once, nothing outside.
+    const auto solid = SolidTexture(0x123456);
+    Bind(*solid);
+    const ClipPolygon p = MakePolygon(
+        {{-50, -20, 1, 0, 0}, {-50, 400, 1, 0, 0}, {600, 400, 1, 0, 0}, {600, -20, 1, 0, 0}});
+    EXPECT_TRUE(RasterizePolygon(p, frame.data()));
+    for (uint32_t pixel : frame) ASSERT_EQ(pixel, 0x123456u);
+}
+
+TEST_F(Raster, TexelRunWritesFirstUpToEndAndWraps) {
+    uint32_t row[4] = {};
+    DrawTexelRun(3 << 16, 2 << 16, 1 << 16, 0, row, row + 1);
+    EXPECT_EQ(row[0], Texel16(3, 2));
+    EXPECT_EQ(row[1], 0u);
+    // Crossing 2^31 in 16.16 wraps without effect on the column chosen.
+    DrawTexelRun(0x7FFF0000, -(1 << 16), 1 << 16, 1 << 16, row, row + 3);
+    EXPECT_EQ(row[0], Texel16(15, 15));
+    EXPECT_EQ(row[1], Texel16(0, 0));
+    EXPECT_EQ(row[2], Texel16(1, 1));
+}
+
+// What a span of n pixels shows when the perspective division happens every `block`
+// pixels: exact coordinates at each block start, truncated 16.16 steps in between.
+std::vector<uint32_t> ModelSpan(int32_t n, float uz, float iz, int32_t block,
+                                const Texture& t) {
+    const GradientSet& g = ScreenGradients;
+    std::vector<uint32_t> out;
+    int32_t u = TruncToInt32(65536.0 / iz * uz);
+    const auto run = [&](int32_t length, int32_t uEnd) {
+        const int32_t du = int32_t(uint32_t(uEnd) - uint32_t(u)) / length;
+        uint32_t uu = uint32_t(u);
+        for (int32_t k = 0; k < length; ++k, uu += uint32_t(du))
+            out.push_back(t.pixels[(int32_t(uu) >> 16) & t.uMask]);
+        u = uEnd;
+    };
+    for (; n >= block; n -= block) {
+        iz = float(double(iz) + block * double(g.izdx));
+        uz = float(double(uz) + block * double(g.uzdx));
+        run(block, TruncToInt32(65536.0 / iz * uz));
+    }
+    if (n > 0) run(n, TruncToInt32(65536.0 / (iz + double(n) * g.izdx) * (uz + double(n) * g.uzdx)));
+    return out;
+}
+
+TEST_F(Raster, SpansDivideEvery16Pixels) {
+    // One texel row whose texels name their column; strong perspective, so that linear
+    // steps between two divisions visibly miss the exact texel.
+    const auto wide = MakeTexture(4096, 1, [](int32_t x, int32_t) { return uint32_t(x + 1); });
+    Bind(*wide);
+    ScreenGradients = {};
+    ScreenGradients.izdx = -0.028f;
+    ScreenGradients.uzdx = 1.0f;
+    const float uz = 0.25f, iz = 1.0f;
+    for (int32_t n : {15, 16, 17, 30, 32}) {
+        std::vector<uint32_t> row(n + 1, 0);
+        DrawSpan(n, uz, 0.0f, iz, row.data());
+        EXPECT_EQ(row[n], 0u) << n;
+        row.resize(n);
+        EXPECT_EQ(row, ModelSpan(n, uz, iz, 16, *wide)) << n;
+        // The image tells the run split apart from one run or from runs of another length.
+        if (n > 16) {
+            EXPECT_NE(row, ModelSpan(n, uz, iz, 64, *wide)) << n;
+        }
+        if (n > 15) {
+            EXPECT_NE(row, ModelSpan(n, uz, iz, 15, *wide)) << n;
+        }
+        EXPECT_NE(row, ModelSpan(n, uz, iz, 8, *wide)) << n;
+    }
+}
+
+TEST_F(Raster, RunStepsTruncateTowardZero) {
+    // u ends one 16.16 unit below its start: -1 / 16 and -1 / 4 are 0 (a shift would give
+    // -1 and step into the previous texel column).
+    ScreenGradients = {};
+    for (int32_t n : {16, 4}) {
+        ScreenGradients.uzdx = float(-1.0 / 65536.0 / n);
+        uint32_t row[16] = {};
+        DrawSpan(n, 0.0f, 0.0f, 1.0f, row);
+        for (int32_t k = 0; k < n; ++k) EXPECT_EQ(row[k], Texel16(0, 0)) << n << " " << k;
+    }
+}
+
+} // namespace
