@@ -18,12 +18,24 @@ struct V3 {
     double x, y, z;
 };
 
-V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-V3 operator*(V3 a, double k) { return {a.x * k, a.y * k, a.z * k}; }
-double Dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-V3 Cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-V3 Normalize(V3 a) { return a * (1.0 / std::sqrt(Dot(a, a))); }
+V3 operator+(V3 a, V3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+V3 operator-(V3 a, V3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+V3 operator*(V3 a, double k) {
+    return {a.x * k, a.y * k, a.z * k};
+}
+double Dot(V3 a, V3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+V3 Cross(V3 a, V3 b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+V3 Normalize(V3 a) {
+    return a * (1.0 / std::sqrt(Dot(a, a)));
+}
 
 struct UV {
     double u, v;
@@ -70,8 +82,10 @@ void AddQuad(Material material, V3 a, V3 b, V3 c, V3 d, V3 facing, double cell =
     V3 up;
     FaceFrame(Normalize(facing), right, up);
     auto len = [](V3 v) { return std::sqrt(Dot(v, v)); };
-    const int nu = std::max(1, int(std::ceil(std::max(len(p[1] - p[0]), len(p[2] - p[3])) / cell - 1e-9)));
-    const int nv = std::max(1, int(std::ceil(std::max(len(p[3] - p[0]), len(p[2] - p[1])) / cell - 1e-9)));
+    const int nu =
+        std::max(1, int(std::ceil(std::max(len(p[1] - p[0]), len(p[2] - p[3])) / cell - 1e-9)));
+    const int nv =
+        std::max(1, int(std::ceil(std::max(len(p[3] - p[0]), len(p[2] - p[1])) / cell - 1e-9)));
     auto point = [&](double s, double r) {
         const V3 bottom = p[0] + (p[1] - p[0]) * s;
         const V3 top = p[3] + (p[2] - p[3]) * s;
@@ -86,8 +100,10 @@ void AddQuad(Material material, V3 a, V3 b, V3 c, V3 d, V3 facing, double cell =
     for (int i = 0; i < nu; ++i) {
         for (int j = 0; j < nv; ++j) {
             Quad q{material, {}, {}};
-            const double s[4] = {double(i) / nu, double(i + 1) / nu, double(i + 1) / nu, double(i) / nu};
-            const double r[4] = {double(j) / nv, double(j) / nv, double(j + 1) / nv, double(j + 1) / nv};
+            const double s[4] = {double(i) / nu, double(i + 1) / nu, double(i + 1) / nu,
+                                 double(i) / nu};
+            const double r[4] = {double(j) / nv, double(j) / nv, double(j + 1) / nv,
+                                 double(j + 1) / nv};
             for (int k = 0; k < 4; ++k) {
                 q.p[k] = point(s[k], r[k]);
                 q.t[k] = texel(s[k], r[k], q.p[k]);
@@ -103,8 +119,9 @@ constexpr unsigned FaceLeft = 1, FaceRight = 2, FaceBottom = 4, FaceTop = 8, Fac
 // An axis-aligned box showing its outside; `faces` picks which sides exist
 // (left -X, right +X, bottom -Y, top +Y, back -Z, front +Z).
 void AddBox(Material m, V3 lo, V3 hi, unsigned faces = AllFaces, double cell = 40.0) {
-    const V3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
-                     {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
+    const V3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
+                     {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
+                     {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
     if (faces & FaceLeft) AddQuad(m, c[0], c[4], c[7], c[3], {-1, 0, 0}, cell);
     if (faces & FaceRight) AddQuad(m, c[1], c[2], c[6], c[5], {1, 0, 0}, cell);
     if (faces & FaceBottom) AddQuad(m, c[0], c[1], c[5], c[4], {0, -1, 0}, cell);
@@ -114,8 +131,8 @@ void AddBox(Material m, V3 lo, V3 hi, unsigned faces = AllFaces, double cell = 4
 }
 
 // A vertical cylinder's side, showing outwards; the texture wraps once around it.
-void AddCylinder(Material m, double cx, double cz, double radius, double y0, double y1, int segments,
-                 int rings) {
+void AddCylinder(Material m, double cx, double cz, double radius, double y0, double y1,
+                 int segments, int rings) {
     const double pi = std::acos(-1.0);
     for (int i = 0; i < segments; ++i) {
         const double a0 = 2 * pi * i / segments;
@@ -131,8 +148,8 @@ void AddCylinder(Material m, double cx, double cz, double radius, double y0, dou
                               {double(i + 1) / segments, yb / RepeatSize[m]},
                               {double(i) / segments, yb / RepeatSize[m]}};
             AddQuad(m, base + r0 * radius + V3{0, ya, 0}, base + r1 * radius + V3{0, ya, 0},
-                    base + r1 * radius + V3{0, yb, 0}, base + r0 * radius + V3{0, yb, 0},
-                    r0 + r1, 1e9, uv);
+                    base + r1 * radius + V3{0, yb, 0}, base + r0 * radius + V3{0, yb, 0}, r0 + r1,
+                    1e9, uv);
         }
     }
 }
@@ -161,16 +178,18 @@ void AddArchWall(Material m, V3 origin, V3 along, V3 facing, double s0, double s
 
 // The curved underside of an arch between two parallel walls `thickness` apart (`across`
 // points from the first wall to the second), showing downwards into the opening.
-void AddArchSoffit(Material m, V3 origin, V3 along, V3 across, double thickness, double sc, double r,
-                   double bottom, double spring, int segments) {
+void AddArchSoffit(Material m, V3 origin, V3 along, V3 across, double thickness, double sc,
+                   double r, double bottom, double spring, int segments) {
     const double pi = std::acos(-1.0);
-    auto at = [&](double s, double y, double w) { return origin + along * s + across * w + V3{0, y, 0}; };
+    auto at = [&](double s, double y, double w) {
+        return origin + along * s + across * w + V3{0, y, 0};
+    };
     // The straight reveals below the spring line, if the arch has any.
     for (double side : {-1.0, 1.0}) {
         if (spring <= bottom) break;
         const double s = sc + side * r;
-        AddQuad(m, at(s, bottom, 0), at(s, bottom, thickness), at(s, spring, thickness), at(s, spring, 0),
-                along * -side);
+        AddQuad(m, at(s, bottom, 0), at(s, bottom, thickness), at(s, spring, thickness),
+                at(s, spring, 0), along * -side);
     }
     double arc = 0;
     for (int i = 0; i < segments; ++i) {
@@ -179,7 +198,9 @@ void AddArchSoffit(Material m, V3 origin, V3 along, V3 across, double thickness,
         const V3 p0 = at(sc + r * std::cos(a0), spring + r * std::sin(a0), 0);
         const V3 p1 = at(sc + r * std::cos(a1), spring + r * std::sin(a1), 0);
         const double step = pi * r / segments / RepeatSize[m];
-        const UV uv[4] = {{0, arc}, {0, arc + step}, {thickness / RepeatSize[m], arc + step},
+        const UV uv[4] = {{0, arc},
+                          {0, arc + step},
+                          {thickness / RepeatSize[m], arc + step},
                           {thickness / RepeatSize[m], arc}};
         const double mid = (a0 + a1) / 2;
         const V3 inward = along * -std::cos(mid) + V3{0, -std::sin(mid), 0};
@@ -198,8 +219,8 @@ void BuildScene() {
     constexpr double NaveHeight = 220;  // nave ceiling
     constexpr double ColumnX = 80;
     constexpr double ColumnSpacing = 60;
-    constexpr int ColumnCount = 7;       // at z = -20, -80, ..., -380
-    constexpr double ArcadeStart = -10;  // the vestibule's solid walls end here
+    constexpr int ColumnCount = 7;      // at z = -20, -80, ..., -380
+    constexpr double ArcadeStart = -10; // the vestibule's solid walls end here
     constexpr double StepsStart = -390;
     constexpr double StepDepth = 10;
     constexpr double StepHeight = 6;
@@ -226,17 +247,17 @@ void BuildScene() {
                 {side * HallHalf, AisleHeight, HallEnd}, {side * HallHalf, AisleHeight, HallBack},
                 {-side, 0, 0});
         // Aisle ceilings.
-        AddQuad(Planks, {side * ArcadeOuter, AisleHeight, HallBack}, {side * HallHalf, AisleHeight, HallBack},
-                {side * HallHalf, AisleHeight, HallEnd}, {side * ArcadeOuter, AisleHeight, HallEnd},
-                {0, -1, 0});
+        AddQuad(Planks, {side * ArcadeOuter, AisleHeight, HallBack},
+                {side * HallHalf, AisleHeight, HallBack}, {side * HallHalf, AisleHeight, HallEnd},
+                {side * ArcadeOuter, AisleHeight, HallEnd}, {0, -1, 0});
         // Clerestory above the arcades.
-        AddQuad(Brick, {side * NaveHalf, AisleHeight, HallBack}, {side * NaveHalf, AisleHeight, HallEnd},
-                {side * NaveHalf, NaveHeight, HallEnd}, {side * NaveHalf, NaveHeight, HallBack},
-                {-side, 0, 0});
+        AddQuad(Brick, {side * NaveHalf, AisleHeight, HallBack},
+                {side * NaveHalf, AisleHeight, HallEnd}, {side * NaveHalf, NaveHeight, HallEnd},
+                {side * NaveHalf, NaveHeight, HallBack}, {-side, 0, 0});
     }
     // Back wall behind the start position, nave and aisles.
-    AddQuad(Brick, {-NaveHalf, 0, HallBack}, {NaveHalf, 0, HallBack}, {NaveHalf, NaveHeight, HallBack},
-            {-NaveHalf, NaveHeight, HallBack}, {0, 0, -1});
+    AddQuad(Brick, {-NaveHalf, 0, HallBack}, {NaveHalf, 0, HallBack},
+            {NaveHalf, NaveHeight, HallBack}, {-NaveHalf, NaveHeight, HallBack}, {0, 0, -1});
     for (double side : {-1.0, 1.0})
         AddQuad(Brick, {side * NaveHalf, 0, HallBack}, {side * HallHalf, 0, HallBack},
                 {side * HallHalf, AisleHeight, HallBack}, {side * NaveHalf, AisleHeight, HallBack},
@@ -254,12 +275,13 @@ void BuildScene() {
     for (double side : {-1.0, 1.0}) {
         for (double x : {NaveHalf, ArcadeOuter}) {
             const double facing = x == NaveHalf ? -side : side;
-            AddQuad(Brick, {side * x, 0, HallBack}, {side * x, 0, ArcadeStart}, {side * x, AisleHeight, ArcadeStart},
-                    {side * x, AisleHeight, HallBack}, {facing, 0, 0});
+            AddQuad(Brick, {side * x, 0, HallBack}, {side * x, 0, ArcadeStart},
+                    {side * x, AisleHeight, ArcadeStart}, {side * x, AisleHeight, HallBack},
+                    {facing, 0, 0});
         }
         AddQuad(Brick, {side * NaveHalf, 0, ArcadeStart}, {side * ArcadeOuter, 0, ArcadeStart},
-                {side * ArcadeOuter, AisleHeight, ArcadeStart}, {side * NaveHalf, AisleHeight, ArcadeStart},
-                {0, 0, -1});
+                {side * ArcadeOuter, AisleHeight, ArcadeStart},
+                {side * NaveHalf, AisleHeight, ArcadeStart}, {0, 0, -1});
     }
 
     // Columns and the arcades they carry.
@@ -278,28 +300,29 @@ void BuildScene() {
             const V3 origin = {side * x, 0, 0};
             // From the vestibule to the first column's capital: solid.
             AddQuad(Stone, origin + V3{0, 100, ArcadeStart}, origin + V3{0, 100, -20},
-                    origin + V3{0, AisleHeight, -20}, origin + V3{0, AisleHeight, ArcadeStart}, facing);
+                    origin + V3{0, AisleHeight, -20}, origin + V3{0, AisleHeight, ArcadeStart},
+                    facing);
             for (int k = 0; k + 1 < ColumnCount; ++k) {
                 const double s0 = 20 + ColumnSpacing * k;
-                AddArchWall(Stone, origin, along, facing, s0, s0 + ColumnSpacing, s0 + ColumnSpacing / 2,
-                            20, 100, 100, AisleHeight, 10);
+                AddArchWall(Stone, origin, along, facing, s0, s0 + ColumnSpacing,
+                            s0 + ColumnSpacing / 2, 20, 100, 100, AisleHeight, 10);
             }
         }
         // Under the arches.
         for (int k = 0; k + 1 < ColumnCount; ++k) {
             const double s0 = 20 + ColumnSpacing * k;
-            AddArchSoffit(Stone, {side * NaveHalf, 0, 0}, along, {side, 0, 0}, ArcadeOuter - NaveHalf,
-                          s0 + ColumnSpacing / 2, 20, 100, 100, 10);
+            AddArchSoffit(Stone, {side * NaveHalf, 0, 0}, along, {side, 0, 0},
+                          ArcadeOuter - NaveHalf, s0 + ColumnSpacing / 2, 20, 100, 100, 10);
         }
         // The arcade's end above the last capital.
         const double zLast = -20 - ColumnSpacing * (ColumnCount - 1);
         AddQuad(Stone, {side * NaveHalf, 100, zLast - 10}, {side * ArcadeOuter, 100, zLast - 10},
-                {side * ArcadeOuter, AisleHeight, zLast - 10}, {side * NaveHalf, AisleHeight, zLast - 10},
-                {0, 0, -1});
+                {side * ArcadeOuter, AisleHeight, zLast - 10},
+                {side * NaveHalf, AisleHeight, zLast - 10}, {0, 0, -1});
         for (double x : {NaveHalf, ArcadeOuter}) {
             const V3 facing = {x == NaveHalf ? -side : side, 0, 0};
-            AddQuad(Stone, {side * x, 100, zLast}, {side * x, 100, zLast - 10}, {side * x, AisleHeight, zLast - 10},
-                    {side * x, AisleHeight, zLast}, facing);
+            AddQuad(Stone, {side * x, 100, zLast}, {side * x, 100, zLast - 10},
+                    {side * x, AisleHeight, zLast - 10}, {side * x, AisleHeight, zLast}, facing);
         }
     }
 
@@ -309,19 +332,19 @@ void BuildScene() {
     const V3 farOrigin = {HallHalf, 0, HallEnd};
     AddArchWall(Brick, farOrigin, {-1, 0, 0}, {0, 0, 1}, 0, 2 * HallHalf, HallHalf, OpeningRadius,
                 DaisHeight, OpeningSpring, NaveHeight, 16);
-    AddArchSoffit(Marble, farOrigin, {-1, 0, 0}, {0, 0, -1}, WallThickness, HallHalf, OpeningRadius, DaisHeight,
-                  OpeningSpring, 16);
+    AddArchSoffit(Marble, farOrigin, {-1, 0, 0}, {0, 0, -1}, WallThickness, HallHalf, OpeningRadius,
+                  DaisHeight, OpeningSpring, 16);
     AddQuad(Marble, {-OpeningRadius, DaisHeight, HallEnd}, {OpeningRadius, DaisHeight, HallEnd},
-            {OpeningRadius, DaisHeight, HallEnd - WallThickness}, {-OpeningRadius, DaisHeight, HallEnd - WallThickness},
-            {0, 1, 0});
+            {OpeningRadius, DaisHeight, HallEnd - WallThickness},
+            {-OpeningRadius, DaisHeight, HallEnd - WallThickness}, {0, 1, 0});
     // Its garden side, up to the garden wall's height and with the sky above.
     constexpr double GardenEnd = -720;
     constexpr double GardenHalf = 120;
     constexpr double GardenWall = 90;
     constexpr double SkyHeight = 320;
     const double farBack = HallEnd - WallThickness;
-    AddArchWall(Brick, {-GardenHalf, 0, farBack}, {1, 0, 0}, {0, 0, -1}, 0, 2 * GardenHalf, GardenHalf,
-                OpeningRadius, DaisHeight, OpeningSpring, NaveHeight + 20, 16);
+    AddArchWall(Brick, {-GardenHalf, 0, farBack}, {1, 0, 0}, {0, 0, -1}, 0, 2 * GardenHalf,
+                GardenHalf, OpeningRadius, DaisHeight, OpeningSpring, NaveHeight + 20, 16);
 
     // The garden: a lawn, hedges, a fountain basin, walls, and the sky over it all.
     AddQuad(Leaves, {-GardenHalf, DaisHeight, farBack}, {GardenHalf, DaisHeight, farBack},
@@ -329,10 +352,12 @@ void BuildScene() {
     for (double side : {-1.0, 1.0}) {
         AddBox(Leaves, {side * 70 - 15, DaisHeight, -690}, {side * 70 + 15, DaisHeight + 30, -560},
                AllFaces & ~FaceBottom);
-        AddQuad(Brick, {side * GardenHalf, DaisHeight, farBack}, {side * GardenHalf, DaisHeight, GardenEnd},
-                {side * GardenHalf, GardenWall, GardenEnd}, {side * GardenHalf, GardenWall, farBack},
-                {-side, 0, 0});
-        AddQuad(Sky, {side * GardenHalf, GardenWall, farBack}, {side * GardenHalf, GardenWall, GardenEnd},
+        AddQuad(Brick, {side * GardenHalf, DaisHeight, farBack},
+                {side * GardenHalf, DaisHeight, GardenEnd},
+                {side * GardenHalf, GardenWall, GardenEnd},
+                {side * GardenHalf, GardenWall, farBack}, {-side, 0, 0});
+        AddQuad(Sky, {side * GardenHalf, GardenWall, farBack},
+                {side * GardenHalf, GardenWall, GardenEnd},
                 {side * GardenHalf, SkyHeight, GardenEnd}, {side * GardenHalf, SkyHeight, farBack},
                 {-side, 0, 0}, 80);
     }
@@ -341,16 +366,19 @@ void BuildScene() {
     AddQuad(Sky, {-GardenHalf, GardenWall, GardenEnd}, {GardenHalf, GardenWall, GardenEnd},
             {GardenHalf, SkyHeight, GardenEnd}, {-GardenHalf, SkyHeight, GardenEnd}, {0, 0, 1}, 80);
     AddQuad(Sky, {-GardenHalf, SkyHeight, farBack}, {GardenHalf, SkyHeight, farBack},
-            {GardenHalf, SkyHeight, GardenEnd}, {-GardenHalf, SkyHeight, GardenEnd}, {0, -1, 0}, 80);
+            {GardenHalf, SkyHeight, GardenEnd}, {-GardenHalf, SkyHeight, GardenEnd}, {0, -1, 0},
+            80);
     // Sky above the far wall's garden face, closing the box.
     AddQuad(Sky, {-GardenHalf, NaveHeight + 20, farBack}, {GardenHalf, NaveHeight + 20, farBack},
             {GardenHalf, SkyHeight, farBack}, {-GardenHalf, SkyHeight, farBack}, {0, 0, -1}, 80);
-    AddBox(Marble, {-25, DaisHeight, -650}, {25, DaisHeight + 10, -600}, AllFaces & ~FaceBottom, 20);
+    AddBox(Marble, {-25, DaisHeight, -650}, {25, DaisHeight + 10, -600}, AllFaces & ~FaceBottom,
+           20);
     AddCylinder(Metal, 0, -625, 5, DaisHeight + 10, DaisHeight + 45, 8, 1);
 
     // The altar on the dais, and two metal-clad pedestals flanking the steps.
     AddBox(Metal, {-24, DaisHeight, -480}, {24, DaisHeight + 26, -460}, AllFaces & ~FaceBottom, 24);
-    AddBox(Marble, {-28, DaisHeight + 26, -484}, {28, DaisHeight + 30, -456}, AllFaces & ~FaceBottom);
+    AddBox(Marble, {-28, DaisHeight + 26, -484}, {28, DaisHeight + 30, -456},
+           AllFaces & ~FaceBottom);
     for (double side : {-1.0, 1.0}) {
         AddBox(Metal, {side * 50 - 8, DaisHeight, -440}, {side * 50 + 8, DaisHeight + 40, -424},
                AllFaces & ~FaceBottom, 20);
@@ -371,9 +399,11 @@ bool WriteScene(const std::string& dir, const std::string& textureDir) {
     if (!obj) return false;
     std::fprintf(obj, "# Vexmont demo hall; generated by vexmont-demoscene.\nmtllib demo.mtl\n");
     for (const Quad& q : Quads)
-        for (const V3& p : q.p) std::fprintf(obj, "v %.4f %.4f %.4f\n", p.x, p.y, p.z);
+        for (const V3& p : q.p)
+            std::fprintf(obj, "v %.4f %.4f %.4f\n", p.x, p.y, p.z);
     for (const Quad& q : Quads)
-        for (const UV& t : q.t) std::fprintf(obj, "vt %.5f %.5f\n", t.u, t.v);
+        for (const UV& t : q.t)
+            std::fprintf(obj, "vt %.5f %.5f\n", t.u, t.v);
     int current = -1;
     for (size_t i = 0; i < Quads.size(); ++i) {
         if (Quads[i].material != current) {
@@ -381,7 +411,8 @@ bool WriteScene(const std::string& dir, const std::string& textureDir) {
             std::fprintf(obj, "usemtl %s\n", MaterialNames[current]);
         }
         const size_t b = i * 4 + 1;
-        std::fprintf(obj, "f %zu/%zu %zu/%zu %zu/%zu %zu/%zu\n", b, b, b + 1, b + 1, b + 2, b + 2, b + 3, b + 3);
+        std::fprintf(obj, "f %zu/%zu %zu/%zu %zu/%zu %zu/%zu\n", b, b, b + 1, b + 1, b + 2, b + 2,
+                     b + 3, b + 3);
     }
     return std::fclose(obj) == 0;
 }

@@ -42,8 +42,9 @@ int64_t WriteScene(const std::string& path, int64_t triangles) {
             for (int i = 0; i <= Stacks; ++i)
                 for (int j = 0; j < Slices; ++j) {
                     const double a = pi * i / Stacks, b = 2 * pi * j / Slices;
-                    std::fprintf(f, "v %.4f %.4f %.4f\nvt %.4f %.4f\n", cx + r * std::sin(a) * std::cos(b),
-                                 cy + r * std::cos(a), cz + r * std::sin(a) * std::sin(b), double(j) / Slices,
+                    std::fprintf(f, "v %.4f %.4f %.4f\nvt %.4f %.4f\n",
+                                 cx + r * std::sin(a) * std::cos(b), cy + r * std::cos(a),
+                                 cz + r * std::sin(a) * std::sin(b), double(j) / Slices,
                                  double(i) / Stacks);
                 }
             for (int i = 0; i < Stacks; ++i)
@@ -62,12 +63,15 @@ int64_t WriteScene(const std::string& path, int64_t triangles) {
             const double lo[3] = {cx - r, cy - r, cz - r};
             const double hi[3] = {cx + r, cy + r * random.Next(), cz + r * 2 * random.Next()};
             for (int k = 0; k < 8; ++k)
-                std::fprintf(f, "v %.4f %.4f %.4f\nvt %d %d\n", (k & 1) ? hi[0] : lo[0], (k & 2) ? hi[1] : lo[1],
-                             (k & 4) ? hi[2] : lo[2], k & 1, (k >> 1) & 1);
-            const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+                std::fprintf(f, "v %.4f %.4f %.4f\nvt %d %d\n", (k & 1) ? hi[0] : lo[0],
+                             (k & 2) ? hi[1] : lo[1], (k & 4) ? hi[2] : lo[2], k & 1, (k >> 1) & 1);
+            const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                     {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
             for (const auto& q : quads) {
                 std::fprintf(f, "f");
-                for (int k : q) std::fprintf(f, " %lld/%lld", (long long)(vertices + k + 1), (long long)(vertices + k + 1));
+                for (int k : q)
+                    std::fprintf(f, " %lld/%lld", (long long)(vertices + k + 1),
+                                 (long long)(vertices + k + 1));
                 std::fprintf(f, "\n");
                 written += 2;
             }
@@ -86,7 +90,8 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 int main(int argc, char** argv) {
     std::vector<int64_t> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoll(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::atoll(argv[i]));
     if (sizes.empty()) sizes = {10000, 100000};
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vexmont-bspc-bench";
     std::filesystem::create_directories(dir);
@@ -105,7 +110,8 @@ int main(int argc, char** argv) {
         const double readTime = Seconds(start);
         start = std::chrono::steady_clock::now();
         BspStats stats;
-        std::unique_ptr<BspNode> root = BuildBsp(std::move(scene.triangles), MaxMapTreeDepth, stats, messages);
+        std::unique_ptr<BspNode> root =
+            BuildBsp(std::move(scene.triangles), MaxMapTreeDepth, stats, messages);
         const double buildTime = Seconds(start);
         if (!root) {
             std::fprintf(stderr, "%s\n", messages.error.c_str());
@@ -119,8 +125,9 @@ int main(int argc, char** argv) {
         const double encodeTime = Seconds(start);
         std::printf("%lld triangles: read %.2f s, tree %.2f s, encode %.2f s, total %.2f s; "
                     "output %lld triangles, %lld splits, %lld nodes, depth %d; %s\n",
-                    (long long)triangles, readTime, buildTime, encodeTime, readTime + buildTime + encodeTime,
-                    (long long)stats.outputTriangles, (long long)stats.splits, (long long)stats.nodes, stats.depth,
+                    (long long)triangles, readTime, buildTime, encodeTime,
+                    readTime + buildTime + encodeTime, (long long)stats.outputTriangles,
+                    (long long)stats.splits, (long long)stats.nodes, stats.depth,
                     encoded ? ("map " + std::to_string(bytes.size()) + " bytes").c_str()
                             : ("not a map: " + messages.error).c_str());
         std::filesystem::remove(path);

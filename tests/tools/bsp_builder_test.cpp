@@ -25,7 +25,9 @@ double Area(const BspTriangle& t) {
 }
 
 // u = x / 4 and v = y / 8 over the whole plane z = 0.
-BspVertex At(float x, float y) { return {x, y, 0, x / 4, y / 8}; }
+BspVertex At(float x, float y) {
+    return {x, y, 0, x / 4, y / 8};
+}
 
 TEST(BspBuilder, TrianglePlaneFacesAwayFromTheCounterClockwiseSide) {
     Plane p;
@@ -41,9 +43,12 @@ TEST(BspBuilder, TrianglePlaneFacesAwayFromTheCounterClockwiseSide) {
 TEST(BspBuilder, ClassifiesWithinTheEpsilonBand) {
     const Plane plane = {1, 0, 0, 0}; // x = 0
     const float inBand = float(PlaneEpsilon / 2);
-    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(inBand, 0), At(1, 0), At(1, 1))), PlaneSide::Front);
-    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(-1, 0), At(-inBand, 0), At(-1, 1))), PlaneSide::Back);
-    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(-1, 0), At(1, 0), At(0, 1))), PlaneSide::Spanning);
+    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(inBand, 0), At(1, 0), At(1, 1))),
+              PlaneSide::Front);
+    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(-1, 0), At(-inBand, 0), At(-1, 1))),
+              PlaneSide::Back);
+    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(-1, 0), At(1, 0), At(0, 1))),
+              PlaneSide::Spanning);
     BspTriangle on = Triangle({0, 0, 0, 0, 0}, {inBand, 1, 0, 0, 0}, {0, 0, 1, 0, 0});
     EXPECT_EQ(ClassifyTriangle(plane, on), PlaneSide::On);
 }
@@ -69,7 +74,8 @@ TEST(BspBuilder, SplitKeepsAreaWindingPlaneAndTextureMapping) {
         for (const auto* side : {&front, &back}) {
             for (const BspTriangle& piece : *side) {
                 area += Area(piece);
-                EXPECT_EQ(ClassifyTriangle(cut, piece), side == &front ? PlaneSide::Front : PlaneSide::Back);
+                EXPECT_EQ(ClassifyTriangle(cut, piece),
+                          side == &front ? PlaneSide::Front : PlaneSide::Back);
                 Plane own;
                 ASSERT_TRUE(TrianglePlane(piece.v[0], piece.v[1], piece.v[2], own));
                 EXPECT_NEAR(own.c, c.t.plane.c, 1e-6) << "winding kept";
@@ -97,7 +103,8 @@ TEST(BspBuilder, NeighboursSplitAlongASharedEdgeGetTheSameNewVertex) {
     for (const auto* side : {&front, &back})
         for (const BspTriangle& t : *side)
             for (const BspVertex& v : t.v)
-                if (std::abs(SignedDistance(cut, v)) < 1e-4 && std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
+                if (std::abs(SignedDistance(cut, v)) < 1e-4 &&
+                    std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
                     cuts.push_back(v);
     ASSERT_FALSE(cuts.empty());
     for (const BspVertex& v : cuts) {
@@ -124,8 +131,10 @@ TEST(BspBuilder, BuildStopsAtTheDepthLimit) {
 }
 
 TEST(TextureConvert, NearestPowerOfTwo) {
-    const int32_t cases[][2] = {{1, 1}, {2, 2}, {3, 4}, {5, 4}, {6, 8}, {80, 64}, {96, 128}, {100, 128}, {256, 256}};
-    for (const auto& c : cases) EXPECT_EQ(NearestPowerOfTwo(c[0]), c[1]) << c[0];
+    const int32_t cases[][2] = {{1, 1},   {2, 2},    {3, 4},     {5, 4},    {6, 8},
+                                {80, 64}, {96, 128}, {100, 128}, {256, 256}};
+    for (const auto& c : cases)
+        EXPECT_EQ(NearestPowerOfTwo(c[0]), c[1]) << c[0];
 }
 
 } // namespace

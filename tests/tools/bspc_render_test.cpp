@@ -76,15 +76,17 @@ TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
     scene.mtl = "newmtl red\nKd 1 0 0\nnewmtl sign\nKd 1 1 1\nmap_Kd arrow.bmp\n";
     scene.Use("red");
     // An F of boxes left of the centre, 100 units ahead of the start camera, facing it.
-    scene.Box({-30, 20, -62}, {-24, 60, -60});  // stem
-    scene.Box({-24, 54, -62}, {-6, 60, -60});   // top bar
-    scene.Box({-24, 42, -62}, {-12, 48, -60});  // middle bar
+    scene.Box({-30, 20, -62}, {-24, 60, -60}); // stem
+    scene.Box({-24, 54, -62}, {-6, 60, -60});  // top bar
+    scene.Box({-24, 42, -62}, {-12, 48, -60}); // middle bar
     scene.Use("sign");
     scene.FaceUV({{10, 50, -60}, {42, 50, -60}, {42, 66, -60}, {10, 66, -60}},
                  {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
     std::string text = scene.obj;
-    WriteFileBytes(dir.File("scene.mtl"), std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
-    WriteFileBytes(dir.File("scene.obj"), std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    WriteFileBytes(dir.File("scene.mtl"),
+                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
+    WriteFileBytes(dir.File("scene.obj"),
+                   std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     const Compiled c = Compile(dir.File("scene.obj"), dir);
     ASSERT_TRUE(c.ok) << c.messages.error;
     const std::vector<uint32_t> frame = RenderStartView(dir);
@@ -97,13 +99,16 @@ TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
     auto redShare = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
         int32_t red = 0, all = 0;
         for (int32_t y = y0; y <= y1; ++y)
-            for (int32_t x = x0; x <= x1; ++x, ++all) red += At(frame, x, y) == Red;
+            for (int32_t x = x0; x <= x1; ++x, ++all)
+                red += At(frame, x, y) == Red;
         return double(red) / all;
     };
     EXPECT_GT(redShare(f.left, f.top, f.left + w / 8, f.bottom), 0.95) << "stem on the left";
     EXPECT_GT(redShare(f.left, f.top, f.right, f.top + h / 10), 0.95) << "bar along the top";
-    EXPECT_LT(redShare(f.left + w / 2, f.top + h / 2, f.right, f.bottom), 0.02) << "open bottom right";
-    EXPECT_GT(redShare(f.left, f.top + h * 3 / 10, f.left + w * 6 / 10, f.top + h * 35 / 100), 0.9) << "middle bar";
+    EXPECT_LT(redShare(f.left + w / 2, f.top + h / 2, f.right, f.bottom), 0.02)
+        << "open bottom right";
+    EXPECT_GT(redShare(f.left, f.top + h * 3 / 10, f.left + w * 6 / 10, f.top + h * 35 / 100), 0.9)
+        << "middle bar";
 
     const Box2 sign = Bounds(frame, SignGreen);
     ASSERT_GT(sign.right - sign.left, 40);
@@ -114,7 +119,8 @@ TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
     int32_t tallest = 0, tallestX = 0;
     for (int32_t x = sign.left; x <= sign.right; ++x) {
         int32_t dark = 0;
-        for (int32_t y = sign.top; y <= sign.bottom; ++y) dark += At(frame, x, y) == ArrowBlack;
+        for (int32_t y = sign.top; y <= sign.bottom; ++y)
+            dark += At(frame, x, y) == ArrowBlack;
         if (dark > tallest) {
             tallest = dark;
             tallestX = x;
@@ -133,12 +139,15 @@ void WriteColorCube(const TempDir& dir, ObjPoint lo, ObjPoint hi, bool inside) {
     for (int i = 0; i < 6; ++i) {
         const uint32_t c = FaceColors[i];
         char kd[64];
-        std::snprintf(kd, sizeof kd, "Kd %d %d %d\n", int(c >> 16 & 1), int(c >> 8 & 1), int(c & 1));
+        std::snprintf(kd, sizeof kd, "Kd %d %d %d\n", int(c >> 16 & 1), int(c >> 8 & 1),
+                      int(c & 1));
         scene.mtl += "newmtl f" + std::to_string(i) + "\n" + kd;
     }
-    const ObjPoint c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
-                           {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
-    const int faces[6][4] = {{0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 3, 2, 1}, {4, 5, 6, 7}};
+    const ObjPoint c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
+                           {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
+                           {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
+    const int faces[6][4] = {{0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4},
+                             {3, 7, 6, 2}, {0, 3, 2, 1}, {4, 5, 6, 7}};
     for (int i = 0; i < 6; ++i) {
         scene.Use("f" + std::to_string(i));
         const int* f = faces[i];
@@ -147,8 +156,10 @@ void WriteColorCube(const TempDir& dir, ObjPoint lo, ObjPoint hi, bool inside) {
         else
             scene.Face({c[f[0]], c[f[1]], c[f[2]], c[f[3]]});
     }
-    WriteFileBytes(dir.File("scene.mtl"), std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
-    WriteFileBytes(dir.File("scene.obj"), std::span(reinterpret_cast<const uint8_t*>(scene.obj.data()), scene.obj.size()));
+    WriteFileBytes(dir.File("scene.mtl"),
+                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
+    WriteFileBytes(dir.File("scene.obj"),
+                   std::span(reinterpret_cast<const uint8_t*>(scene.obj.data()), scene.obj.size()));
 }
 
 std::set<uint32_t> Colors(const std::vector<uint32_t>& frame) {
@@ -181,9 +192,10 @@ TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
         const std::vector<uint32_t> frame = RenderStartView(dir);
         std::set<uint32_t> inner;
         for (int32_t y = 3; y < Height - 3; ++y)
-            for (int32_t x = 3; x < Width - 3; ++x) inner.insert(At(frame, x, y));
-        EXPECT_EQ(inner, (std::set<uint32_t>{FaceColors[0], FaceColors[1], FaceColors[2], FaceColors[3],
-                                             FaceColors[4]}))
+            for (int32_t x = 3; x < Width - 3; ++x)
+                inner.insert(At(frame, x, y));
+        EXPECT_EQ(inner, (std::set<uint32_t>{FaceColors[0], FaceColors[1], FaceColors[2],
+                                             FaceColors[3], FaceColors[4]}))
             << "no holes, no back wall";
         EXPECT_EQ(At(frame, 5, Height / 2), FaceColors[0]) << "-X on the left";
         EXPECT_EQ(At(frame, Width - 6, Height / 2), FaceColors[1]) << "+X on the right";
@@ -198,8 +210,9 @@ TEST(BspcRender, SplitFacesShowTheSameTexelsAsTheWholeFace) {
     std::vector<uint32_t> blocks(64 * 64);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x)
-            blocks[size_t(y) * 64 + size_t(x)] = 0x202020u + uint32_t((x / 8 * 37 + y / 8 * 91) % 200) * 0x010101u +
-                                                  uint32_t((x / 8 + y / 8) % 2) * 0x400000u;
+            blocks[size_t(y) * 64 + size_t(x)] =
+                0x202020u + uint32_t((x / 8 * 37 + y / 8 * 91) % 200) * 0x010101u +
+                uint32_t((x / 8 + y / 8) % 2) * 0x400000u;
     auto write = [&](const TempDir& dir, bool withSplitters) {
         WriteFileBytes(dir.File("blocks.bmp"), BitmapBytes(64, 64, blocks));
         ObjBuilder scene;

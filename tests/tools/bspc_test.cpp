@@ -172,9 +172,11 @@ TEST(Bspc, TreeKeepsSidesAreaAndTheTextureMappingThroughSplits) {
     double inputArea = 0;
     for (const BspTriangle& t : input.triangles) {
         MapVertex v[3];
-        for (int k = 0; k < 3; ++k) v[k] = {t.v[k].x, t.v[k].y, t.v[k].z, 0, 0};
+        for (int k = 0; k < 3; ++k)
+            v[k] = {t.v[k].x, t.v[k].y, t.v[k].z, 0, 0};
         MapPolygon p;
-        for (int k = 0; k < 3; ++k) p.vertices[k] = &v[k];
+        for (int k = 0; k < 3; ++k)
+            p.vertices[k] = &v[k];
         inputArea += Area(p);
     }
     double outputArea = 0;
@@ -182,7 +184,8 @@ TEST(Bspc, TreeKeepsSidesAreaAndTheTextureMappingThroughSplits) {
         outputArea += Area(*p);
         // The fixture maps texture planarly: u and v are one affine function of the
         // position on each plane, so every piece of a split triangle must agree with it.
-        const double nx = std::abs(p->plane.a), ny = std::abs(p->plane.b), nz = std::abs(p->plane.c);
+        const double nx = std::abs(p->plane.a), ny = std::abs(p->plane.b),
+                     nz = std::abs(p->plane.c);
         for (const MapVertex* v : p->vertices) {
             if (std::abs(nx - ny) < 0.01 || std::abs(ny - nz) < 0.01 || std::abs(nx - nz) < 0.01)
                 continue; // the slanted roof is near the builder's axis choice; skip ties
@@ -220,7 +223,8 @@ TEST(Bspc, OutputIsDeterministicAndEqualVerticesAreShared) {
     ASSERT_TRUE(ReadObjScene(options, input, messages));
     std::set<std::tuple<float, float, float, float, float>> distinct;
     for (const BspTriangle& t : input.triangles)
-        for (const BspVertex& v : t.v) distinct.insert({v.x, v.y, v.z, v.u, v.v});
+        for (const BspVertex& v : t.v)
+            distinct.insert({v.x, v.y, v.z, v.u, v.v});
     EXPECT_LT(distinct.size(), 36u);
     EXPECT_EQ(size_t(c.map->vertexCount), distinct.size());
 }
@@ -237,7 +241,8 @@ TEST(Bspc, DoubleSidedAddsTheReverseOfEveryFace) {
     CollectPolygons(*c.map->root, polygons);
     ASSERT_EQ(polygons.size(), 4u);
     int facingCamera = 0;
-    for (const MapPolygon* p : polygons) facingCamera += Distance(p->plane, {0, 40, -40, 0, 0}) < 0;
+    for (const MapPolygon* p : polygons)
+        facingCamera += Distance(p->plane, {0, 40, -40, 0, 0}) < 0;
     EXPECT_EQ(facingCamera, 2);
 }
 
@@ -265,12 +270,14 @@ TEST(Bspc, MaterialImagesBecomePowerOfTwoBitmaps) {
     EXPECT_EQ(c.map->textureSlots[1].name, "odd");
     EXPECT_EQ(c.map->textureSlots[2].name, "plain");
     ASSERT_EQ(c.messages.warnings.size(), 1u);
-    EXPECT_TRUE(Contains(c.messages.warnings[0], "resampled to 128 x 64")) << c.messages.warnings[0];
+    EXPECT_TRUE(Contains(c.messages.warnings[0], "resampled to 128 x 64"))
+        << c.messages.warnings[0];
 
     const auto exactOut = LoadBitmap(dir.File("out/Textures/exact_1.bmp"));
     ASSERT_NE(exactOut, nullptr);
     ASSERT_EQ(exactOut->width, 4);
-    for (size_t i = 0; i < exact.size(); ++i) EXPECT_EQ(exactOut->pixels[i], exact[i]) << i;
+    for (size_t i = 0; i < exact.size(); ++i)
+        EXPECT_EQ(exactOut->pixels[i], exact[i]) << i;
     const auto oddOut = LoadBitmap(dir.File("out/Textures/odd.bmp"));
     ASSERT_NE(oddOut, nullptr);
     EXPECT_EQ(oddOut->width, 128);
@@ -288,7 +295,8 @@ TEST(Bspc, BadInputsGiveClearMessages) {
     EXPECT_TRUE(Contains(c.messages.error, "cannot open scene file")) << c.messages.error;
 
     const std::string broken = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n";
-    WriteFileBytes(dir.File("broken.obj"), std::span(reinterpret_cast<const uint8_t*>(broken.data()), broken.size()));
+    WriteFileBytes(dir.File("broken.obj"),
+                   std::span(reinterpret_cast<const uint8_t*>(broken.data()), broken.size()));
     c = Compile(dir.File("broken.obj"), dir);
     EXPECT_FALSE(c.ok);
     EXPECT_TRUE(Contains(c.messages.error, "vertex that does not exist")) << c.messages.error;
@@ -312,7 +320,8 @@ TEST(Bspc, BadInputsGiveClearMessages) {
     EXPECT_EQ(c.summary.degenerateFaces, 2);
     EXPECT_EQ(c.summary.bsp.outputTriangles, 1);
     ASSERT_FALSE(c.messages.warnings.empty());
-    EXPECT_TRUE(Contains(c.messages.warnings.back(), "skipped 2 degenerate")) << c.messages.warnings.back();
+    EXPECT_TRUE(Contains(c.messages.warnings.back(), "skipped 2 degenerate"))
+        << c.messages.warnings.back();
 
     ObjBuilder flat;
     flat.Face({{0, 0, 0}, {5, 5, 0}, {10, 10, 0}});
@@ -341,7 +350,9 @@ TEST(Bspc, SceneBeyondAFormatLimitStopsWithAMessageNamingIt) {
         ObjBuilder scene;
         for (int i = 0; i < 128; ++i)
             for (int j = 0; j < 128; ++j)
-                scene.Face({{double(i), double(j), 0}, {i + 1.0, double(j), 0}, {i + 1.0, j + 1.0, 0},
+                scene.Face({{double(i), double(j), 0},
+                            {i + 1.0, double(j), 0},
+                            {i + 1.0, j + 1.0, 0},
                             {double(i), j + 1.0, 0}});
         const Compiled c = Compile(scene.Write(dir), dir);
         EXPECT_FALSE(c.ok);

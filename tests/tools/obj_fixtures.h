@@ -26,7 +26,8 @@ struct ObjBuilder {
     // horizontal faces): one affine mapping shared by all faces of a plane.
     void Face(const std::vector<ObjPoint>& points, double repeat = 10.0);
     // A face with the given texture coordinates.
-    void FaceUV(const std::vector<ObjPoint>& points, const std::vector<std::pair<double, double>>& uv);
+    void FaceUV(const std::vector<ObjPoint>& points,
+                const std::vector<std::pair<double, double>>& uv);
     // An axis-aligned box; outward faces, or inward with inside = true.
     void Box(ObjPoint lo, ObjPoint hi, bool inside = false);
     // Writes scene.obj (and scene.mtl if any material was defined) into dir.

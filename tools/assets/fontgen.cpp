@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     }
     FreeTypeLibrary ft;
     FreeTypeFace face;
-    if (FT_Init_FreeType(&ft.library) != 0 || FT_New_Face(ft.library, argv[1], 0, &face.face) != 0 ||
+    if (FT_Init_FreeType(&ft.library) != 0 ||
+        FT_New_Face(ft.library, argv[1], 0, &face.face) != 0 ||
         FT_Set_Pixel_Sizes(face.face, 0, PixelSize) != 0) {
         std::fprintf(stderr, "vexmont-fontgen: cannot load font \"%s\"\n", argv[1]);
         return 1;
@@ -80,7 +81,8 @@ int main(int argc, char** argv) {
                 const double coverage = bitmap.buffer[row * uint32_t(bitmap.pitch) + col] / 255.0;
                 uint32_t value = 0;
                 for (double ink : Ink)
-                    value = value << 8 | uint32_t(std::lround(std::pow(coverage, 0.8) * ink * 255.0));
+                    value =
+                        value << 8 | uint32_t(std::lround(std::pow(coverage, 0.8) * ink * 255.0));
                 pixels[size_t(y) * FontWidth + size_t(x)] = value;
             }
         }

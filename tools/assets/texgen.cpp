@@ -31,7 +31,9 @@ uint32_t Hash(int32_t x, int32_t y, uint32_t seed) {
 }
 
 // Uniform in [0, 1).
-double Random(int32_t x, int32_t y, uint32_t seed) { return (Hash(x, y, seed) & 0xFFFFFF) / 16777216.0; }
+double Random(int32_t x, int32_t y, uint32_t seed) {
+    return (Hash(x, y, seed) & 0xFFFFFF) / 16777216.0;
+}
 
 // Smooth value noise on a lattice of `cells` per side, wrapping at `period` lattice cells so
 // that the texture tiles.
@@ -71,7 +73,9 @@ uint32_t Pack(Color c) {
     return channel(c.r) << 16 | channel(c.g) << 8 | channel(c.b);
 }
 
-Color Scale(Color c, double k) { return {c.r * k, c.g * k, c.b * k}; }
+Color Scale(Color c, double k) {
+    return {c.r * k, c.g * k, c.b * k};
+}
 Color Mix(Color a, Color b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
@@ -79,7 +83,8 @@ Color Mix(Color a, Color b, double t) {
 Image Make(int32_t w, int32_t h, const std::function<Color(int32_t, int32_t)>& texel) {
     Image image{w, h, std::vector<uint32_t>(size_t(w) * size_t(h))};
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) image.pixels[size_t(y) * size_t(w) + size_t(x)] = Pack(texel(x, y));
+        for (int32_t x = 0; x < w; ++x)
+            image.pixels[size_t(y) * size_t(w) + size_t(x)] = Pack(texel(x, y));
     return image;
 }
 
@@ -152,8 +157,10 @@ Image Metal() {
         for (int32_t cx : {8, 56})
             for (int32_t cy : {8, 56}) {
                 const double d = std::hypot(x - cx, y - cy);
-                if (d < 3.0) base = Scale(Color{0.75, 0.77, 0.80}, 1.1 - 0.25 * (x - cx + y - cy) / 3.0);
-                else if (d < 4.0) base = Scale(base, 0.55);
+                if (d < 3.0)
+                    base = Scale(Color{0.75, 0.77, 0.80}, 1.1 - 0.25 * (x - cx + y - cy) / 3.0);
+                else if (d < 4.0)
+                    base = Scale(base, 0.55);
             }
         return base;
     });
@@ -220,9 +227,8 @@ int main(int argc, char** argv) {
     const struct {
         const char* name;
         Image (*make)();
-    } textures[] = {{"brick", Brick},   {"stone", Stone},   {"planks", Planks},
-                    {"metal", Metal},   {"tiles", Tiles},   {"marble", Marble},
-                    {"sky", Sky},       {"leaves", Leaves}};
+    } textures[] = {{"brick", Brick}, {"stone", Stone},   {"planks", Planks}, {"metal", Metal},
+                    {"tiles", Tiles}, {"marble", Marble}, {"sky", Sky},       {"leaves", Leaves}};
     for (const auto& t : textures) {
         const Image image = t.make();
         const std::string path = dir + "/" + t.name + ".bmp";

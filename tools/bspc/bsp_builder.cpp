@@ -79,10 +79,17 @@ Candidate Evaluate(const Plane& plane, const std::vector<BspTriangle>& triangles
     Candidate c;
     for (const BspTriangle& t : triangles) {
         switch (ClassifyTriangle(plane, t)) {
-        case PlaneSide::Front: ++c.front; break;
-        case PlaneSide::Back: ++c.back; break;
-        case PlaneSide::Spanning: ++c.spanning; break;
-        case PlaneSide::On: break;
+        case PlaneSide::Front:
+            ++c.front;
+            break;
+        case PlaneSide::Back:
+            ++c.back;
+            break;
+        case PlaneSide::Spanning:
+            ++c.spanning;
+            break;
+        case PlaneSide::On:
+            break;
         }
     }
     return c;
@@ -142,9 +149,15 @@ struct Builder {
             // takes at least one triangle, so the recursion ends.
             const PlaneSide side = i == chosen ? PlaneSide::On : ClassifyTriangle(node->plane, t);
             switch (side) {
-            case PlaneSide::Front: front.push_back(t); break;
-            case PlaneSide::Back: back.push_back(t); break;
-            case PlaneSide::On: node->polygons.push_back(t); break;
+            case PlaneSide::Front:
+                front.push_back(t);
+                break;
+            case PlaneSide::Back:
+                back.push_back(t);
+                break;
+            case PlaneSide::On:
+                node->polygons.push_back(t);
+                break;
             case PlaneSide::Spanning:
                 ++stats.splits;
                 SplitTriangle(node->plane, t, front, back);
@@ -186,14 +199,15 @@ PlaneSide ClassifyTriangle(const Plane& plane, const BspTriangle& triangle) {
     return PlaneSide::On;
 }
 
-void SplitTriangle(const Plane& plane, const BspTriangle& triangle,
-                   std::vector<BspTriangle>& front, std::vector<BspTriangle>& back) {
+void SplitTriangle(const Plane& plane, const BspTriangle& triangle, std::vector<BspTriangle>& front,
+                   std::vector<BspTriangle>& back) {
     BspVertex frontPiece[4];
     BspVertex backPiece[4];
     int frontCount = 0;
     int backCount = 0;
     int sides[3];
-    for (int i = 0; i < 3; ++i) sides[i] = SideOf(SignedDistance(plane, triangle.v[i]));
+    for (int i = 0; i < 3; ++i)
+        sides[i] = SideOf(SignedDistance(plane, triangle.v[i]));
     for (int i = 0; i < 3; ++i) {
         const int next = (i + 1) % 3;
         const BspVertex& current = triangle.v[i];

@@ -64,7 +64,8 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     summary.degenerateFaces = scene.degenerateFaces;
     summary.textures = int32_t(scene.materials.size());
     std::vector<std::string> names;
-    for (const SceneMaterial& m : scene.materials) names.push_back(m.name);
+    for (const SceneMaterial& m : scene.materials)
+        names.push_back(m.name);
     if (names.size() > size_t(MaxMapCount)) {
         messages.error = "the scene has " + std::to_string(names.size()) +
                          " materials, more than the format's limit of " +

@@ -16,7 +16,8 @@ struct VertexKey {
 struct VertexKeyHash {
     size_t operator()(const VertexKey& key) const {
         uint64_t h = 1469598103934665603ull;
-        for (uint32_t b : key.bits) h = (h ^ b) * 1099511628211ull;
+        for (uint32_t b : key.bits)
+            h = (h ^ b) * 1099511628211ull;
         return size_t(h);
     }
 };
@@ -40,7 +41,8 @@ struct Encoder {
     }
     void PutFloat(float value) {
         const uint32_t bits = std::bit_cast<uint32_t>(value);
-        for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(bits >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(uint8_t(bits >> (8 * i)));
     }
     void PutPlane(const Plane& p) {
         PutFloat(p.a);
@@ -77,7 +79,8 @@ struct Encoder {
         PutPlane(node.plane);
         Put16(int32_t(node.polygons.size()));
         for (const BspTriangle& t : node.polygons) {
-            for (const BspVertex& v : t.v) Put16(vertexIndex.at(KeyOf(v)));
+            for (const BspVertex& v : t.v)
+                Put16(vertexIndex.at(KeyOf(v)));
             Put16(0);
             Put16(t.texture);
             PutPlane(t.plane);
@@ -121,7 +124,8 @@ bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
         bytes.resize(start + MapNameFieldSize, 0);
     }
     for (const BspVertex& v : encoder.vertices) {
-        for (float f : {v.x, v.y, v.z, v.u, v.v, 0.0f, 0.0f, 0.0f}) encoder.PutFloat(f);
+        for (float f : {v.x, v.y, v.z, v.u, v.v, 0.0f, 0.0f, 0.0f})
+            encoder.PutFloat(f);
     }
     if (!encoder.PutNode(root)) return false;
     vertexCount = int32_t(encoder.vertices.size());

@@ -94,7 +94,8 @@ bool ReadObjScene(const BspcOptions& options, Scene& scene, BspcMessages& messag
         }
         std::string safe = SafeTextureName(name);
         const std::string stem = safe;
-        for (int n = 2; usedNames.count(safe) != 0; ++n) safe = stem + "_" + std::to_string(n);
+        for (int n = 2; usedNames.count(safe) != 0; ++n)
+            safe = stem + "_" + std::to_string(n);
         usedNames.insert(safe);
         material.name = safe;
         const int32_t slot = int32_t(scene.materials.size());

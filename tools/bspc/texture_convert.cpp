@@ -49,7 +49,8 @@ void Resample(const unsigned char* rgb, int32_t width, int32_t height, TextureIm
 
 int32_t NearestPowerOfTwo(int32_t n) {
     int32_t p = 1;
-    while (p < n && p < (1 << 30)) p <<= 1;
+    while (p < n && p < (1 << 30))
+        p <<= 1;
     // p is the power at or above n; the one below wins only when strictly nearer.
     if (p > 1 && n - p / 2 < p - n) p /= 2;
     return p;
@@ -68,8 +69,8 @@ bool PrepareTexture(const SceneMaterial& material, TextureImage& image, BspcMess
     std::unique_ptr<unsigned char, StbiFree> rgb(
         stbi_load(material.imagePath.c_str(), &width, &height, &channels, 3));
     if (!rgb) {
-        messages.error = "cannot read texture image \"" + material.imagePath +
-                         "\" of material \"" + material.name + "\": " + stbi_failure_reason();
+        messages.error = "cannot read texture image \"" + material.imagePath + "\" of material \"" +
+                         material.name + "\": " + stbi_failure_reason();
         return false;
     }
     if (width <= 0 || height <= 0 || width > MaxTextureSide || height > MaxTextureSide) {
@@ -91,8 +92,7 @@ bool PrepareTexture(const SceneMaterial& material, TextureImage& image, BspcMess
     messages.warnings.push_back("texture image \"" + material.imagePath + "\" is " +
                                 std::to_string(width) + " x " + std::to_string(height) +
                                 ", not a power of two; resampled to " +
-                                std::to_string(image.width) + " x " +
-                                std::to_string(image.height));
+                                std::to_string(image.width) + " x " + std::to_string(image.height));
     Resample(rgb.get(), width, height, image);
     return true;
 }
