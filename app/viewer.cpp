@@ -1,0 +1,103 @@
+#include "app/viewer.h"
+
+#include <new>
+
+#include "app/log.h"
+#include "display/display.h"
+#include "display/font.h"
+#include "geometry/projection.h"
+#include "scene/map.h"
+#include "scene/texture.h"
+
+Matrix4 CameraMatrix = {};
+std::unique_ptr<uint32_t[]> FrameBuffer;
+HWND MainWindow = nullptr;
+std::unique_ptr<Map> MainMap;
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    // The counter starts with the program's run.
+    FrameCounter = 0;
+
+    CreateLog();
+
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_VREDRAW | CS_HREDRAW;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(ProgramIconResource));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = WindowClassName;
+    windowClass.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+    RegisterClassExA(&windowClass);
+
+    MainWindow = CreateWindowExA(0, WindowClassName, WindowTitle, WS_DLGFRAME, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, ScreenWidth, ScreenHeight, nullptr, nullptr,
+                                 instance, nullptr);
+    // Without a window no tick and no close could ever arrive: stop rather than wait.
+    // The platform has said why.
+    if (!MainWindow) return 0;
+    ShowWindow(MainWindow, showCommand);
+    UpdateWindow(MainWindow);
+    ShowCursor(FALSE);
+
+    InitDisplay(MainWindow, ScreenWidth, ScreenHeight);
+    WriteLog("DDraw is running..");
+
+    Matrix4Identity(CameraMatrix);
+    Matrix4RotateZ(CameraMatrix, CameraStartTurn);
+    Matrix4Translate(CameraMatrix, 0.0f, -40.0f, -40.0f);
+
+    WriteLog("Loading tree ..");
+    MainMap = LoadMap(MapFileName);
+    if (!MainMap) return 0;
+    Matrix4Identity(MainMap->matrix);
+    WriteLog("    OK");
+
+    WriteLog("Init engine ...");
+    SetupProjection(ScreenWidth, ScreenHeight);
+    LoadFont(ScreenWidth, ScreenHeight);
+    WriteLog("    OK");
+
+    FrameBuffer.reset(new (std::nothrow) uint32_t[size_t(ScreenWidth) * ScreenHeight]);
+    if (!FrameBuffer) return 0;
+
+    WriteLog("Loading textures ...");
+    if (!LoadMapTextures(*MainMap, TextureDirectory)) return 0;
+    WriteLog("    OK");
+    WriteLog("Rendering !");
+
+    SetTimer(MainWindow, FrameTimerId, FrameTimerPeriod, nullptr);
+
+    // GetMessageA gives -1 on an error: that ends the loop too rather than spinning.
+    MSG msg = {};
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    FrameBuffer.reset();
+    FreeFont();
+    ReleaseDisplay();
+    return int(msg.wParam);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_KEYDOWN:
+        HandleKey(window, wParam);
+        return 0;
+    case WM_TIMER:
+        RunFrame();
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,46 @@
+// The viewer: start-up, the window procedure and its message loop, the frame step on each
+// tick and the keys that move the camera. One run of WinMain is one run of the program.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "geometry/matrix.h"
+#include "platform/win32.h"
+
+struct Map;
+
+inline constexpr int32_t ScreenWidth = 512;
+inline constexpr int32_t ScreenHeight = 384;
+inline constexpr const char* WindowClassName = "Vexmont";
+inline constexpr const char* WindowTitle = "Vexmont 1.0";
+inline constexpr const char* MapFileName = "Vuze.BSP";
+inline constexpr const char* TextureDirectory = "Textures";
+inline constexpr UINT_PTR FrameTimerId = 0;
+inline constexpr UINT FrameTimerPeriod = 20;
+// The resource number of the program's icon; it has none, so no icon is found.
+inline constexpr uintptr_t ProgramIconResource = 32512;
+// One hundredth of a turn, as a single-precision angle.
+inline constexpr float KeyTurnAngle = 0.06283185f;
+inline constexpr float KeyMoveDistance = 5.0f;
+// One unit in the last place short of single-precision pi.
+inline constexpr float CameraStartTurn = -3.1415925f;
+inline constexpr int CounterTextSize = 256;
+
+extern Matrix4 CameraMatrix;
+extern std::unique_ptr<uint32_t[]> FrameBuffer;
+extern int32_t FrameCounter;
+extern uint32_t* SurfacePixels;
+extern HWND MainWindow;
+extern std::unique_ptr<Map> MainMap;
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
+                   int showCommand);
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The counter text of frame n: "%d.st Frame", "%d.nd Frame" or "%d.th Frame".
+void FormatCounterText(int32_t n, char (&text)[CounterTextSize]);
+// One tick: clear, render, lock, copy, counter text, present.
+void RunFrame();
+// A key-down message: changes CameraMatrix by the key table; Escape closes the window.
+void HandleKey(HWND window, WPARAM key);

@@ -1,0 +1,113 @@
+#include "display/display.h"
+
+#include <cstring>
+#include <initializer_list>
+
+LPDIRECTDRAW DirectDrawObject = nullptr;
+LPDIRECTDRAWSURFACE PrimarySurface = nullptr;
+LPDIRECTDRAWSURFACE BackBuffer = nullptr;
+LPDIRECTDRAWSURFACE DrawSurfaceA = nullptr;
+LPDIRECTDRAWSURFACE DrawSurfaceB = nullptr;
+int UseDrawSurfaceA = 0;
+int32_t DisplayWidth = 0;
+int32_t DisplayHeight = 0;
+DDSURFACEDESC SurfaceDesc = {};
+
+static_assert(CooperativeFlags == 0x13);
+static_assert(PrimarySurfaceCaps == 0x00100218);
+static_assert(BackBufferCaps == 0x00100004);
+static_assert(DrawSurfaceCaps == 0x00100840);
+static_assert(PrimarySurfaceFlags == 0x21);
+static_assert(DrawSurfaceFlags == 7);
+
+void InitDisplay(HWND window, int32_t width, int32_t height) {
+    // The state a program starts with; the objects of an earlier set-up in this process
+    // belong to a platform that has since been reset.
+    DirectDrawObject = nullptr;
+    PrimarySurface = BackBuffer = DrawSurfaceA = DrawSurfaceB = nullptr;
+    UseDrawSurfaceA = 0;
+
+    DisplayWidth = width;
+    DisplayHeight = height;
+    if (DirectDrawCreate(nullptr, &DirectDrawObject, nullptr) != DD_OK) return;
+    if (DirectDrawObject->SetCooperativeLevel(window, CooperativeFlags) != DD_OK) return;
+    if (DirectDrawObject->SetDisplayMode(DWORD(width), DWORD(height), DisplayBitsPerPixel) != DD_OK)
+        return;
+
+    std::memset(&SurfaceDesc, 0, sizeof SurfaceDesc);
+    SurfaceDesc.dwSize = sizeof SurfaceDesc;
+    SurfaceDesc.dwFlags = PrimarySurfaceFlags;
+    SurfaceDesc.dwBackBufferCount = 1;
+    SurfaceDesc.ddsCaps.dwCaps = PrimarySurfaceCaps;
+    if (DirectDrawObject->CreateSurface(&SurfaceDesc, &PrimarySurface, nullptr) != DD_OK) return;
+
+    DDSCAPS backCaps = {};
+    backCaps.dwCaps = BackBufferCaps;
+    if (PrimarySurface->GetAttachedSurface(&backCaps, &BackBuffer) != DD_OK) return;
+
+    SurfaceDesc.dwFlags = DrawSurfaceFlags;
+    SurfaceDesc.dwHeight = DWORD(height);
+    SurfaceDesc.dwWidth = DWORD(width);
+    SurfaceDesc.ddsCaps.dwCaps = DrawSurfaceCaps;
+    if (DirectDrawObject->CreateSurface(&SurfaceDesc, &DrawSurfaceA, nullptr) != DD_OK) return;
+    DirectDrawObject->CreateSurface(&SurfaceDesc, &DrawSurfaceB, nullptr);
+}
+
+int LockDisplay(uint32_t** where) {
+    SurfaceDesc.dwSize = sizeof SurfaceDesc;
+    LPDIRECTDRAWSURFACE surface = UseDrawSurfaceA ? DrawSurfaceA : DrawSurfaceB;
+    if (!surface) return 0;
+    if (surface->Lock(nullptr, &SurfaceDesc, 0, nullptr) != DD_OK) return 0;
+    if (SurfaceDesc.ddpfPixelFormat.dwRGBBitCount != DisplayBitsPerPixel) {
+        surface->Unlock(nullptr);
+        return 0;
+    }
+    *where = static_cast<uint32_t*>(SurfaceDesc.lpSurface);
+    return 1;
+}
+
+void PresentDisplay() {
+    RECT source = {0, 0, DisplayWidth, DisplayHeight};
+    LPDIRECTDRAWSURFACE surface;
+    if (UseDrawSurfaceA) {
+        UseDrawSurfaceA = 0;
+        DrawSurfaceA->Unlock(nullptr);
+        surface = DrawSurfaceA;
+    } else {
+        UseDrawSurfaceA = 1;
+        DrawSurfaceB->Unlock(nullptr);
+        surface = DrawSurfaceB;
+    }
+
+    // No wait flags: a busy blit or flip is retried here, at once and without limit.
+    HRESULT result;
+    do {
+        result = BackBuffer->BltFast(0, 0, surface, &source, 0);
+    } while (result == DDERR_WASSTILLDRAWING);
+    if (result == DDERR_SURFACELOST) RestoreSurfaces();
+
+    do {
+        result = PrimarySurface->Flip(nullptr, 0);
+    } while (result == DDERR_WASSTILLDRAWING);
+    if (result == DDERR_SURFACELOST) RestoreSurfaces();
+}
+
+HRESULT RestoreSurfaces() {
+    HRESULT result = PrimarySurface->Restore();
+    if (result != DD_OK) return result;
+    result = DrawSurfaceA->Restore();
+    if (result != DD_OK) return result;
+    return DrawSurfaceB->Restore();
+}
+
+void ReleaseDisplay() {
+    if (!DirectDrawObject) return;
+    for (LPDIRECTDRAWSURFACE* surface : {&PrimarySurface, &DrawSurfaceA, &DrawSurfaceB}) {
+        if (*surface) {
+            (*surface)->Release();
+            *surface = nullptr;
+        }
+    }
+    DirectDrawObject->Release();
+    DirectDrawObject = nullptr;
+}

@@ -1,0 +1,27 @@
+// Running the whole viewer on the in-memory platform, in a scratch directory.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless.h"
+#include "support/temp_files.h"
+
+// A scratch working directory and a fresh platform for each test.
+class ViewerRun {
+  public:
+    ViewerRun();
+    const std::filesystem::path& Dir() const { return dir_.Path(); }
+    // Runs WinMain and returns its exit code.
+    int Run(int showCommand = SW_SHOWDEFAULT);
+    std::vector<std::string> LogLines() const;
+
+  private:
+    TempDir dir_;
+    ScopedWorkingDirectory cwd_;
+};
+
+// Whether the scene loaders read the demo scene (they may still be placeholders).
+bool SceneLoadersReady();
+// The counter text drawn into a frame with the demo font, read back cell by cell.
+std::string ReadCounterText(const std::vector<uint32_t>& frame);

@@ -1,0 +1,403 @@
+#include "app/viewer.h"
+
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "demo_scene.h"
+#include "display/display.h"
+#include "display/font.h"
+#include "viewer_run.h"
+
+namespace {
+
+const std::vector<std::string> CompleteLog = {
+    "__________BSP - Log__________", "DDraw is running..", "Loading tree ..", "    OK",
+    "Init engine ...", "    OK", "Loading textures ...", "    OK", "Rendering !"};
+
+std::vector<std::string> SurfacesOf(const std::string& operation) {
+    std::vector<std::string> surfaces;
+    for (const auto& call : HeadlessCallsOf(operation)) surfaces.push_back(call.surface);
+    return surfaces;
+}
+
+// The names of the calls made after the first call named from, in order.
+std::vector<std::string> CallsAfter(const std::string& from, size_t count) {
+    std::vector<std::string> out;
+    bool started = false;
+    for (const auto& call : HeadlessCalls()) {
+        if (started && out.size() < count) out.push_back(call.name + " " + call.surface);
+        if (call.name == from) started = true;
+    }
+    return out;
+}
+
+class Viewer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
+        ASSERT_TRUE(WriteDemoScene(run.Dir()));
+    }
+    ViewerRun run;
+};
+
+TEST_F(Viewer, CompleteStartUpLogsNineLinesRunsFramesAndShutsDown) {
+    HeadlessQueueTick();
+    HeadlessQueueTick();
+    HeadlessQueueClose();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.LogLines(), CompleteLog);
+    EXPECT_EQ(HeadlessFramesPresented(), 2);
+    EXPECT_EQ(FrameCounter, 2);
+
+    // Shutdown: the frame buffer, the font and the display go; nothing is used afterwards.
+    EXPECT_EQ(FrameBuffer, nullptr);
+    EXPECT_EQ(FontImage, nullptr);
+    EXPECT_EQ(DirectDrawObject, nullptr);
+    EXPECT_EQ(CallsAfter("PostQuitMessage", 6),
+              (std::vector<std::string>{"GetMessageA ", "Release primary", "Release offscreen1",
+                                        "Release offscreen2", "Release directdraw"}));
+    EXPECT_EQ(HeadlessUseAfterRelease(), 0);
+    EXPECT_EQ(HeadlessCursorCount(), -1);  // a plain close leaves the cursor hidden
+}
+
+TEST_F(Viewer, WindowCallsCarryTheirValues) {
+    HeadlessQueueClose();
+    EXPECT_EQ(run.Run(7), 0);
+
+    const auto registered = HeadlessCallsOf("RegisterClassExA");
+    ASSERT_EQ(registered.size(), 1u);
+    EXPECT_EQ(registered[0].values,
+              (std::vector<int64_t>{sizeof(WNDCLASSEXA), CS_VREDRAW | CS_HREDRAW, 0, 0}));
+    EXPECT_EQ(registered[0].texts, std::vector<std::string>{"Vexmont"});
+    const auto icons = HeadlessCallsOf("LoadIconA");
+    ASSERT_EQ(icons.size(), 2u);
+    EXPECT_EQ(icons[0].values, (std::vector<int64_t>{0, 32512}));  // the program's instance
+    EXPECT_EQ(icons[1].values, (std::vector<int64_t>{1, 32512}));  // the system's icon
+    EXPECT_EQ(HeadlessCallsOf("LoadCursorA")[0].values, (std::vector<int64_t>{1, 32512}));
+    EXPECT_EQ(HeadlessCallsOf("GetStockObject")[0].values, std::vector<int64_t>{BLACK_BRUSH});
+
+    const auto created = HeadlessCallsOf("CreateWindowExA");
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_EQ(created[0].values,
+              (std::vector<int64_t>{0, WS_DLGFRAME, CW_USEDEFAULT, CW_USEDEFAULT, 512, 384, 0, 0,
+                                    0}));
+    EXPECT_EQ(created[0].texts, (std::vector<std::string>{"Vexmont", "Vexmont 1.0"}));
+    EXPECT_EQ(HeadlessCallsOf("ShowWindow")[0].values, std::vector<int64_t>{7});
+    EXPECT_EQ(HeadlessCallsOf("UpdateWindow").size(), 1u);
+    const auto cursor = HeadlessCallsOf("ShowCursor");
+    ASSERT_EQ(cursor.size(), 1u);
+    EXPECT_EQ(cursor[0].values, std::vector<int64_t>{FALSE});
+    const auto timer = HeadlessCallsOf("SetTimer");
+    ASSERT_EQ(timer.size(), 1u);
+    EXPECT_EQ(timer[0].values, (std::vector<int64_t>{0, 20, 1}));
+    EXPECT_EQ(HeadlessCallsOf("GetMessageA")[0].values, (std::vector<int64_t>{1, 0, 0}));
+    EXPECT_EQ(HeadlessCallsOf("PostQuitMessage")[0].values, std::vector<int64_t>{0});
+}
+
+TEST_F(Viewer, DisplayCallsCarryTheirValues) {
+    HeadlessQueueTick();
+    HeadlessQueueClose();
+    EXPECT_EQ(run.Run(), 0);
+
+    const int64_t descSize = sizeof(DDSURFACEDESC);
+    EXPECT_EQ(HeadlessCallsOf("DirectDrawCreate")[0].values, (std::vector<int64_t>{0, 0}));
+    EXPECT_EQ(HeadlessCallsOf("SetCooperativeLevel")[0].values,
+              (std::vector<int64_t>{1, 0x13}));
+    EXPECT_EQ(HeadlessCallsOf("SetDisplayMode")[0].values,
+              (std::vector<int64_t>{512, 384, 32}));
+    const auto surfaces = HeadlessCallsOf("CreateSurface");
+    ASSERT_EQ(surfaces.size(), 3u);
+    EXPECT_EQ(surfaces[0].surface, "primary");
+    EXPECT_EQ(surfaces[0].values, (std::vector<int64_t>{descSize, 0x21, 1, 0x00100218, 0, 0, 0}));
+    EXPECT_EQ(HeadlessCallsOf("GetAttachedSurface")[0].values,
+              std::vector<int64_t>{0x00100004});
+    for (int i : {1, 2}) {
+        EXPECT_EQ(surfaces[i].surface, "offscreen" + std::to_string(i));
+        EXPECT_EQ(surfaces[i].values,
+                  (std::vector<int64_t>{descSize, 7, 1, 0x00100840, 512, 384, 0}));
+    }
+    EXPECT_EQ(HeadlessCallsOf("Lock")[0].values, (std::vector<int64_t>{0, descSize, 0, 0}));
+    EXPECT_EQ(HeadlessCallsOf("Unlock")[0].values, std::vector<int64_t>{0});
+    const auto blit = HeadlessCallsOf("BltFast");
+    ASSERT_EQ(blit.size(), 1u);
+    EXPECT_EQ(blit[0].surface, "backbuffer");
+    EXPECT_EQ(blit[0].values, (std::vector<int64_t>{0, 0, 0, 0, 512, 384, 0}));
+    EXPECT_EQ(blit[0].texts, std::vector<std::string>{"offscreen2"});
+    const auto flip = HeadlessCallsOf("Flip");
+    ASSERT_EQ(flip.size(), 1u);
+    EXPECT_EQ(flip[0].surface, "primary");
+    EXPECT_EQ(flip[0].values, (std::vector<int64_t>{0, 0}));
+}
+
+TEST_F(Viewer, MissingFilesEndStartUpWhereTheLogSays) {
+    std::filesystem::remove(run.Dir() / "Textures" / "wall.bmp");
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.LogLines().back(), "Loading textures ...");
+    EXPECT_EQ(run.LogLines().size(), 7u);
+    EXPECT_FALSE(HeadlessMessageLoopReached());
+    EXPECT_EQ(HeadlessFramesPresented(), 0);
+
+    HeadlessReset();
+    std::filesystem::remove(run.Dir() / "Vuze.BSP");
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.LogLines(), (std::vector<std::string>(CompleteLog.begin(), CompleteLog.begin() + 3)));
+    EXPECT_FALSE(HeadlessMessageLoopReached());
+    EXPECT_EQ(HeadlessFramesPresented(), 0);
+    // Nothing is undone on the way out: the cursor stays hidden, the display stays set.
+    EXPECT_EQ(HeadlessCursorCount(), -1);
+    EXPECT_TRUE(HeadlessCallsOf("Release").empty());
+}
+
+TEST_F(Viewer, MissingFontGivesFramesWithoutTextAndTheCounterStillCounts) {
+    std::filesystem::remove(run.Dir() / "Font.bmp");
+    for (int i = 0; i < 3; ++i) HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.LogLines(), CompleteLog);
+    ASSERT_EQ(HeadlessFrames().size(), 3u);
+    for (const auto& frame : HeadlessFrames()) EXPECT_EQ(ReadCounterText(frame), "");
+    EXPECT_EQ(FrameCounter, 3);
+}
+
+TEST_F(Viewer, FramesCarryTheCounterText) {
+    HeadlessQueueTick();
+    // The text goes into the surface only: the frame buffer holds the rendered scene alone.
+    bool textInFrameBuffer = false;
+    HeadlessQueueAction([&] {
+        std::vector<uint32_t> pixels(FrameBuffer.get(), FrameBuffer.get() + 512 * 384);
+        textInFrameBuffer = !ReadCounterText(pixels).empty();
+    });
+    for (int i = 1; i < 24; ++i) HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    const auto& frames = HeadlessFrames();
+    ASSERT_EQ(frames.size(), 24u);
+    EXPECT_EQ(ReadCounterText(frames[0]), "0.th Frame");
+    EXPECT_EQ(ReadCounterText(frames[1]), "1.st Frame");
+    EXPECT_EQ(ReadCounterText(frames[2]), "2.nd Frame");
+    EXPECT_EQ(ReadCounterText(frames[3]), "3.th Frame");
+    EXPECT_EQ(ReadCounterText(frames[11]), "11.st Frame");
+    EXPECT_EQ(ReadCounterText(frames[12]), "12.nd Frame");
+    EXPECT_EQ(ReadCounterText(frames[13]), "13.th Frame");
+    EXPECT_EQ(ReadCounterText(frames[21]), "21.st Frame");
+    EXPECT_EQ(ReadCounterText(frames[23]), "23.th Frame");
+    EXPECT_FALSE(textInFrameBuffer);
+}
+
+TEST(CounterText, FormatsBySignedRemainder) {
+    char text[CounterTextSize];
+    const std::pair<int32_t, const char*> cases[] = {
+        {0, "0.th Frame"},    {1, "1.st Frame"},   {2, "2.nd Frame"},   {3, "3.th Frame"},
+        {11, "11.st Frame"},  {12, "12.nd Frame"}, {13, "13.th Frame"}, {101, "101.st Frame"},
+        {2147483647, "2147483647.th Frame"}};
+    for (const auto& [n, expected] : cases) {
+        FormatCounterText(n, text);
+        EXPECT_STREQ(text, expected);
+    }
+}
+
+TEST_F(Viewer, CounterWrapsToZeroPastTheLargestValue) {
+    HeadlessQueueAction([] { FrameCounter = INT32_MAX; });
+    HeadlessQueueTick();
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    ASSERT_EQ(HeadlessFrames().size(), 2u);
+    EXPECT_EQ(ReadCounterText(HeadlessFrames()[0]), "2147483647.th Frame");
+    EXPECT_EQ(ReadCounterText(HeadlessFrames()[1]), "0.th Frame");
+    EXPECT_EQ(FrameCounter, 1);
+}
+
+TEST_F(Viewer, SurfacesAlternateAndAFailedLockKeepsCounterAndSurface) {
+    HeadlessQueueTick();
+    HeadlessQueueAction([] { HeadlessFail("Lock", "offscreen1", DDERR_SURFACEBUSY, 1); });
+    HeadlessQueueTick();
+    HeadlessQueueTick();
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(SurfacesOf("Lock"), (std::vector<std::string>{"offscreen2", "offscreen1",
+                                                            "offscreen1", "offscreen2"}));
+    EXPECT_EQ(SurfacesOf("Unlock"),
+              (std::vector<std::string>{"offscreen2", "offscreen1", "offscreen2"}));
+    ASSERT_EQ(HeadlessFrames().size(), 3u);
+    EXPECT_EQ(ReadCounterText(HeadlessFrames()[0]), "0.th Frame");
+    EXPECT_EQ(ReadCounterText(HeadlessFrames()[1]), "1.st Frame");
+    EXPECT_EQ(ReadCounterText(HeadlessFrames()[2]), "2.nd Frame");
+    EXPECT_EQ(FrameCounter, 3);
+}
+
+TEST_F(Viewer, SurfaceLossDuringTheBlitRestoresAndStillFlips) {
+    HeadlessQueueAction([] { HeadlessLoseSurfaces(); });
+    HeadlessQueueTick();
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(CallsAfter("BltFast", 4),
+              (std::vector<std::string>{"Restore primary", "Restore offscreen1",
+                                        "Restore offscreen2", "Flip primary"}));
+    EXPECT_EQ(HeadlessCallsOf("BltFast").size(), 2u);  // the lost blit is not repeated
+    EXPECT_EQ(HeadlessFramesPresented(), 2);
+    // The second frame reaches the screen whole.
+    EXPECT_EQ(ReadCounterText(HeadlessFrames()[1]), "1.st Frame");
+}
+
+TEST_F(Viewer, RestoreStopsAtTheFirstFailureAndTheFlipStillComes) {
+    HeadlessFail("Restore", "offscreen1", DDERR_GENERIC, 1);
+    HeadlessFail("Flip", "", DDERR_SURFACELOST, 1);
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(CallsAfter("BltFast", 4),
+              (std::vector<std::string>{"Flip primary", "Restore primary", "Restore offscreen1",
+                                        "GetMessageA "}));
+    EXPECT_EQ(HeadlessCallsOf("Flip").size(), 1u);
+}
+
+TEST_F(Viewer, BusyBlitAndFlipAreRetriedOtherErrorsAreNot) {
+    HeadlessFail("BltFast", "", DDERR_WASSTILLDRAWING, 3);
+    HeadlessFail("Flip", "", DDERR_WASSTILLDRAWING, 2);
+    HeadlessQueueTick();
+    HeadlessQueueAction([] {
+        HeadlessFail("BltFast", "", DDERR_GENERIC, 1);
+        HeadlessFail("Flip", "", DDERR_GENERIC, 1);
+    });
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(HeadlessCallsOf("BltFast").size(), 4u + 1u);
+    EXPECT_EQ(HeadlessCallsOf("Flip").size(), 3u + 1u);
+    EXPECT_TRUE(HeadlessCallsOf("Restore").empty());
+    EXPECT_EQ(HeadlessFramesPresented(), 1);
+    EXPECT_EQ(FrameCounter, 2);
+}
+
+TEST_F(Viewer, ADisplayNotAt32BitsShowsNoFrame) {
+    HeadlessSetReportedBitCount(16);
+    HeadlessQueueTick();
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(SurfacesOf("Lock"), (std::vector<std::string>{"offscreen2", "offscreen2"}));
+    EXPECT_EQ(SurfacesOf("Unlock"), (std::vector<std::string>{"offscreen2", "offscreen2"}));
+    EXPECT_EQ(HeadlessFramesPresented(), 0);
+    EXPECT_EQ(FrameCounter, 0);
+}
+
+TEST_F(Viewer, AFailedDisplaySetUpLetsStartUpGoOnWithoutFrames) {
+    for (const char* step : {"DirectDrawCreate", "SetCooperativeLevel", "SetDisplayMode",
+                             "CreateSurface", "GetAttachedSurface"}) {
+        SCOPED_TRACE(step);
+        HeadlessReset();
+        HeadlessFail(step, "", DDERR_GENERIC, 1);
+        HeadlessQueueTick();
+        HeadlessQueueTick();
+        EXPECT_EQ(run.Run(), 0);
+        EXPECT_EQ(run.LogLines(), CompleteLog);
+        EXPECT_TRUE(HeadlessCallsOf("Lock").empty());
+        EXPECT_EQ(HeadlessFramesPresented(), 0);
+        EXPECT_EQ(FrameCounter, 0);
+        EXPECT_EQ(HeadlessUseAfterRelease(), 0);
+    }
+    // Only the second drawing surface missing: its lock fails cleanly every frame.
+    HeadlessReset();
+    HeadlessFail("CreateSurface", "offscreen2", DDERR_OUTOFMEMORY, 1);
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_TRUE(HeadlessCallsOf("Lock").empty());
+    EXPECT_EQ(SurfacesOf("Release"),
+              (std::vector<std::string>{"primary", "offscreen1", "directdraw"}));
+}
+
+TEST(Keys, TurnAndMoveTheCameraByTheTable) {
+    HeadlessReset();
+    Matrix4 start;
+    Matrix4Identity(start);
+    Matrix4RotateZ(start, CameraStartTurn);
+    Matrix4Translate(start, 0, -40, -40);
+
+    auto expectKey = [&](WPARAM key, auto apply) {
+        CameraMatrix = start;
+        Matrix4 expected = start;
+        apply(expected);
+        EXPECT_EQ(WindowProc(nullptr, WM_KEYDOWN, key, 0), 0);
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(CameraMatrix.m[i], expected.m[i]) << key << " " << i;
+    };
+    expectKey(VK_LEFT, [](Matrix4& m) { Matrix4RotateY(m, 0.06283185f); });
+    expectKey(VK_RIGHT, [](Matrix4& m) { Matrix4RotateY(m, -0.06283185f); });
+    expectKey(VK_UP, [](Matrix4& m) { Matrix4RotateX(m, -0.06283185f); });
+    expectKey(VK_DOWN, [](Matrix4& m) { Matrix4RotateX(m, 0.06283185f); });
+    expectKey(VK_INSERT, [](Matrix4& m) { Matrix4Translate(m, 0, 0, -5); });
+    expectKey(VK_DELETE, [](Matrix4& m) { Matrix4Translate(m, 0, 0, 5); });
+    for (WPARAM other : {WPARAM(0), WPARAM('A'), VK_SPACE, VK_RETURN, VK_HOME, VK_PRIOR,
+                         WPARAM(0x2F), WPARAM(0xFF), WPARAM(0x10000 + VK_LEFT)})
+        expectKey(other, [](Matrix4&) {});
+    EXPECT_TRUE(HeadlessCallsOf("DefWindowProcA").empty());
+
+    // Delete moves along the camera's own viewing axis: world +z at the start.
+    CameraMatrix = start;
+    WindowProc(nullptr, WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_FLOAT_EQ(CameraMatrix.m[14], -35.0f);
+    EXPECT_FLOAT_EQ(CameraMatrix.m[13], 40.0f);
+}
+
+TEST(Keys, OppositeKeysCancelAndAHundredTurnsMakeAFullTurn) {
+    Matrix4 start;
+    Matrix4Identity(start);
+    Matrix4RotateZ(start, CameraStartTurn);
+    Matrix4Translate(start, 0, -40, -40);
+    for (auto [a, b] : {std::pair{VK_LEFT, VK_RIGHT}, std::pair{VK_UP, VK_DOWN},
+                        std::pair{VK_INSERT, VK_DELETE}}) {
+        CameraMatrix = start;
+        WindowProc(nullptr, WM_KEYDOWN, a, 0);
+        WindowProc(nullptr, WM_KEYDOWN, b, 0);
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(CameraMatrix.m[i], start.m[i], 1e-5f) << a;
+    }
+    CameraMatrix = start;
+    for (int i = 0; i < 100; ++i) WindowProc(nullptr, WM_KEYDOWN, VK_LEFT, 0);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(CameraMatrix.m[i], start.m[i], 1e-4f) << i;
+}
+
+TEST(WindowProcedure, PassesOtherMessagesToTheDefaultHandling) {
+    HeadlessReset();
+    EXPECT_EQ(WindowProc(nullptr, WM_PAINT, 7, -9), 0);
+    const auto passed = HeadlessCallsOf("DefWindowProcA");
+    ASSERT_EQ(passed.size(), 1u);
+    EXPECT_EQ(passed[0].values, (std::vector<int64_t>{WM_PAINT, 7, -9}));
+    EXPECT_EQ(WindowProc(nullptr, WM_DESTROY, 0, 0), 0);
+    EXPECT_EQ(HeadlessCallsOf("PostQuitMessage")[0].values, std::vector<int64_t>{0});
+}
+
+TEST_F(Viewer, EscapeShowsTheCursorClosesAndEndsWithZero) {
+    HeadlessQueueTick();
+    HeadlessQueueKey(VK_ESCAPE);
+    HeadlessQueueTick();  // never reached: the window is gone
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(HeadlessCursorCount(), 0);
+    const auto cursor = HeadlessCallsOf("ShowCursor");
+    ASSERT_EQ(cursor.size(), 2u);
+    EXPECT_EQ(cursor[1].values, std::vector<int64_t>{TRUE});
+    EXPECT_EQ(CallsAfter("SendMessageA", 4),
+              (std::vector<std::string>{"DefWindowProcA ", "DestroyWindow ", "PostQuitMessage ",
+                                        "GetMessageA "}));
+    EXPECT_EQ(HeadlessCallsOf("SendMessageA")[0].values, (std::vector<int64_t>{WM_CLOSE, 0, 0}));
+    EXPECT_EQ(HeadlessFramesPresented(), 1);
+    EXPECT_FALSE(HeadlessWindowAlive());
+}
+
+TEST(ViewerStart, MissingMapEndsAfterLoadingTree) {
+    ViewerRun run;
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.LogLines(), (std::vector<std::string>{"__________BSP - Log__________",
+                                                        "DDraw is running..", "Loading tree .."}));
+    EXPECT_FALSE(HeadlessMessageLoopReached());
+    EXPECT_EQ(HeadlessFramesPresented(), 0);
+}
+
+TEST(ViewerStart, NoWindowEndsStartUpAtOnce) {
+    ViewerRun run;
+    HeadlessFail("CreateWindowExA", "", DDERR_GENERIC, 1);
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.LogLines(), std::vector<std::string>{"__________BSP - Log__________"});
+    EXPECT_TRUE(HeadlessCallsOf("ShowWindow").empty());
+    EXPECT_TRUE(HeadlessCallsOf("DirectDrawCreate").empty());
+    EXPECT_FALSE(HeadlessMessageLoopReached());
+}
+
+} // namespace
