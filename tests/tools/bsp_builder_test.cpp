@@ -1,0 +1,140 @@
+#include "tools/bspc/bsp_builder.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "tools/bspc/texture_convert.h"
+
+namespace {
+
+BspTriangle Triangle(BspVertex a, BspVertex b, BspVertex c) {
+    BspTriangle t;
+    t.v[0] = a;
+    t.v[1] = b;
+    t.v[2] = c;
+    EXPECT_TRUE(TrianglePlane(a, b, c, t.plane));
+    return t;
+}
+
+double Area(const BspTriangle& t) {
+    const double e1[3] = {t.v[1].x - t.v[0].x, t.v[1].y - t.v[0].y, t.v[1].z - t.v[0].z};
+    const double e2[3] = {t.v[2].x - t.v[0].x, t.v[2].y - t.v[0].y, t.v[2].z - t.v[0].z};
+    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                         e1[0] * e2[1] - e1[1] * e2[0]};
+    return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) / 2;
+}
+
+// u = x / 4 and v = y / 8 over the whole plane z = 0.
+BspVertex At(float x, float y) {
+    return {x, y, 0, x / 4, y / 8};
+}
+
+TEST(BspBuilder, TrianglePlaneFacesAwayFromTheCounterClockwiseSide) {
+    Plane p;
+    ASSERT_TRUE(TrianglePlane(At(0, 0), At(1, 0), At(0, 1), p));
+    // Right-hand normal of the order is +z; the map's plane points the other way.
+    EXPECT_FLOAT_EQ(p.c, -1.0f);
+    EXPECT_FLOAT_EQ(p.a, 0.0f);
+    EXPECT_FLOAT_EQ(p.d, 0.0f);
+    EXPECT_FALSE(TrianglePlane(At(0, 0), At(1, 1), At(2, 2), p)) << "collinear";
+    EXPECT_FALSE(TrianglePlane(At(0, 0), At(0, 0), At(1, 0), p)) << "repeated corner";
+}
+
+TEST(BspBuilder, ClassifiesWithinTheEpsilonBand) {
+    const Plane plane = {1, 0, 0, 0}; // x = 0
+    const float inBand = float(PlaneEpsilon / 2);
+    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(inBand, 0), At(1, 0), At(1, 1))),
+              PlaneSide::Front);
+    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(-1, 0), At(-inBand, 0), At(-1, 1))),
+              PlaneSide::Back);
+    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(-1, 0), At(1, 0), At(0, 1))),
+              PlaneSide::Spanning);
+    BspTriangle on = Triangle({0, 0, 0, 0, 0}, {inBand, 1, 0, 0, 0}, {0, 0, 1, 0, 0});
+    EXPECT_EQ(ClassifyTriangle(plane, on), PlaneSide::On);
+}
+
+TEST(BspBuilder, SplitKeepsAreaWindingPlaneAndTextureMapping) {
+    const Plane cut = {1, 0, 0, -1}; // x = 1
+    struct Case {
+        BspTriangle t;
+        size_t front, back;
+    };
+    const Case cases[] = {
+        {Triangle(At(0, 0), At(4, 0), At(0, 4)), 1, 2},  // one corner in front: 1 + quad
+        {Triangle(At(0, 0), At(4, 0), At(4, 4)), 2, 1},  // two corners in front
+        {Triangle(At(1, 0), At(3, 2), At(-1, 2)), 1, 1}, // a corner on the plane
+    };
+    for (const Case& c : cases) {
+        std::vector<BspTriangle> front;
+        std::vector<BspTriangle> back;
+        SplitTriangle(cut, c.t, front, back);
+        EXPECT_EQ(front.size(), c.front);
+        EXPECT_EQ(back.size(), c.back);
+        double area = 0;
+        for (const auto* side : {&front, &back}) {
+            for (const BspTriangle& piece : *side) {
+                area += Area(piece);
+                EXPECT_EQ(ClassifyTriangle(cut, piece),
+                          side == &front ? PlaneSide::Front : PlaneSide::Back);
+                Plane own;
+                ASSERT_TRUE(TrianglePlane(piece.v[0], piece.v[1], piece.v[2], own));
+                EXPECT_NEAR(own.c, c.t.plane.c, 1e-6) << "winding kept";
+                EXPECT_EQ(piece.plane.c, c.t.plane.c) << "the parent's plane is kept";
+                for (const BspVertex& v : piece.v) {
+                    EXPECT_NEAR(v.u, v.x / 4, 1e-6);
+                    EXPECT_NEAR(v.v, v.y / 8, 1e-6);
+                }
+            }
+        }
+        EXPECT_NEAR(area, Area(c.t), 1e-5);
+    }
+}
+
+TEST(BspBuilder, NeighboursSplitAlongASharedEdgeGetTheSameNewVertex) {
+    const Plane cut = {0.6f, 0.8f, 0, -1.3f};
+    const BspVertex a = At(0, 0);
+    const BspVertex b = At(3, 2.5f);
+    // Two triangles sharing the edge a-b, which they run through in opposite directions.
+    std::vector<BspTriangle> front;
+    std::vector<BspTriangle> back;
+    SplitTriangle(cut, Triangle(a, b, At(-2, 3)), front, back);
+    SplitTriangle(cut, Triangle(b, a, At(3, -1)), front, back);
+    std::vector<BspVertex> cuts;
+    for (const auto* side : {&front, &back})
+        for (const BspTriangle& t : *side)
+            for (const BspVertex& v : t.v)
+                if (std::abs(SignedDistance(cut, v)) < 1e-4 &&
+                    std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
+                    cuts.push_back(v);
+    ASSERT_FALSE(cuts.empty());
+    for (const BspVertex& v : cuts) {
+        EXPECT_EQ(v.x, cuts[0].x);
+        EXPECT_EQ(v.y, cuts[0].y);
+        EXPECT_EQ(v.u, cuts[0].u);
+    }
+}
+
+TEST(BspBuilder, BuildStopsAtTheDepthLimit) {
+    // A closed box: every face plane has all others on one side, so the tree is a chain.
+    std::vector<BspTriangle> faces;
+    const float s = 1;
+    faces.push_back(Triangle({-s, -s, -s, 0, 0}, {s, -s, -s, 0, 0}, {-s, s, -s, 0, 0}));
+    faces.push_back(Triangle({-s, -s, s, 0, 0}, {-s, s, s, 0, 0}, {s, -s, s, 0, 0}));
+    faces.push_back(Triangle({-s, -s, -s, 0, 0}, {-s, -s, s, 0, 0}, {s, -s, -s, 0, 0}));
+    BspStats stats;
+    BspcMessages messages;
+    EXPECT_NE(BuildBsp(faces, 3, stats, messages), nullptr);
+    EXPECT_EQ(stats.depth, 3);
+    stats = {};
+    EXPECT_EQ(BuildBsp(faces, 2, stats, messages), nullptr);
+    EXPECT_NE(messages.error.find("MaxMapTreeDepth"), std::string::npos) << messages.error;
+}
+
+TEST(TextureConvert, NearestPowerOfTwo) {
+    const int32_t cases[][2] = {{1, 1},   {2, 2},    {3, 4},     {5, 4},    {6, 8},
+                                {80, 64}, {96, 128}, {100, 128}, {256, 256}};
+    for (const auto& c : cases)
+        EXPECT_EQ(NearestPowerOfTwo(c[0]), c[1]) << c[0];
+}
+
+} // namespace

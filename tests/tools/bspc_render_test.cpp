@@ -1,0 +1,256 @@
+// Compiled scenes rendered from the viewer's start camera by the renderer itself: what a
+// scene author sees must match what the OBJ shows.
+#include <array>
+#include <gtest/gtest.h>
+#include <set>
+
+#include "geometry/projection.h"
+#include "obj_fixtures.h"
+#include "render/render.h"
+#include "support/scene_bytes.h"
+
+namespace {
+
+constexpr int32_t Width = 512;
+constexpr int32_t Height = 384;
+
+std::vector<uint32_t> RenderStartView(const TempDir& dir) {
+    std::vector<uint32_t> frame(size_t(Width) * Height, 0);
+    std::unique_ptr<Map> map = LoadMap(dir.File("out/Vuze.BSP"));
+    EXPECT_NE(map, nullptr);
+    if (!map) return frame;
+    Matrix4Identity(map->matrix);
+    EXPECT_TRUE(LoadMapTextures(*map, dir.File("out/Textures")));
+    SetupProjection(Width, Height);
+    Matrix4 camera;
+    Matrix4Identity(camera);
+    Matrix4RotateZ(camera, -3.1415925f);
+    Matrix4Translate(camera, 0, -40, -40);
+    RenderScene(camera, *map, frame.data());
+    return frame;
+}
+
+uint32_t At(const std::vector<uint32_t>& frame, int32_t x, int32_t y) {
+    return frame[size_t(y) * Width + size_t(x)];
+}
+
+struct Box2 {
+    int32_t left = Width, top = Height, right = -1, bottom = -1;
+};
+
+Box2 Bounds(const std::vector<uint32_t>& frame, uint32_t color) {
+    Box2 b;
+    for (int32_t y = 0; y < Height; ++y)
+        for (int32_t x = 0; x < Width; ++x)
+            if (At(frame, x, y) == color) {
+                b.left = std::min(b.left, x);
+                b.right = std::max(b.right, x);
+                b.top = std::min(b.top, y);
+                b.bottom = std::max(b.bottom, y);
+            }
+    return b;
+}
+
+constexpr uint32_t Red = 0xFF0000;
+constexpr uint32_t SignGreen = 0x00FF00;
+constexpr uint32_t ArrowBlack = 0x000010;
+
+// A 64 x 32 sign: green, with a dark arrow pointing right (shaft on the left, head on the
+// right, tip at the right edge).
+std::vector<uint32_t> ArrowTexture() {
+    std::vector<uint32_t> pixels(64 * 32, SignGreen);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool shaft = x >= 6 && x < 40 && y >= 13 && y < 19;
+            const bool head = x >= 40 && x < 60 && std::abs(y - 15.5) < (60 - x) * 0.7;
+            if (shaft || head) pixels[size_t(y) * 64 + size_t(x)] = ArrowBlack;
+        }
+    return pixels;
+}
+
+TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.File("arrow.bmp"), BitmapBytes(64, 32, ArrowTexture())));
+    ObjBuilder scene;
+    scene.obj += "mtllib scene.mtl\n";
+    scene.mtl = "newmtl red\nKd 1 0 0\nnewmtl sign\nKd 1 1 1\nmap_Kd arrow.bmp\n";
+    scene.Use("red");
+    // An F of boxes left of the centre, 100 units ahead of the start camera, facing it.
+    scene.Box({-30, 20, -62}, {-24, 60, -60}); // stem
+    scene.Box({-24, 54, -62}, {-6, 60, -60});  // top bar
+    scene.Box({-24, 42, -62}, {-12, 48, -60}); // middle bar
+    scene.Use("sign");
+    scene.FaceUV({{10, 50, -60}, {42, 50, -60}, {42, 66, -60}, {10, 66, -60}},
+                 {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+    std::string text = scene.obj;
+    WriteFileBytes(dir.File("scene.mtl"),
+                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
+    WriteFileBytes(dir.File("scene.obj"),
+                   std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    const Compiled c = Compile(dir.File("scene.obj"), dir);
+    ASSERT_TRUE(c.ok) << c.messages.error;
+    const std::vector<uint32_t> frame = RenderStartView(dir);
+
+    const Box2 f = Bounds(frame, Red);
+    ASSERT_GT(f.right - f.left, 20);
+    EXPECT_LT(f.right, Width / 2) << "left of the centre";
+    const int32_t w = f.right - f.left + 1;
+    const int32_t h = f.bottom - f.top + 1;
+    auto redShare = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        int32_t red = 0, all = 0;
+        for (int32_t y = y0; y <= y1; ++y)
+            for (int32_t x = x0; x <= x1; ++x, ++all)
+                red += At(frame, x, y) == Red;
+        return double(red) / all;
+    };
+    EXPECT_GT(redShare(f.left, f.top, f.left + w / 8, f.bottom), 0.95) << "stem on the left";
+    EXPECT_GT(redShare(f.left, f.top, f.right, f.top + h / 10), 0.95) << "bar along the top";
+    EXPECT_LT(redShare(f.left + w / 2, f.top + h / 2, f.right, f.bottom), 0.02)
+        << "open bottom right";
+    EXPECT_GT(redShare(f.left, f.top + h * 3 / 10, f.left + w * 6 / 10, f.top + h * 35 / 100), 0.9)
+        << "middle bar";
+
+    const Box2 sign = Bounds(frame, SignGreen);
+    ASSERT_GT(sign.right - sign.left, 40);
+    EXPECT_GT(sign.left, Width / 2) << "right of the centre";
+    EXPECT_LT(sign.bottom, Height / 2) << "above the centre";
+    // The head is the arrow's tallest part and lies right of the middle; the shaft is a
+    // thin band on the left.
+    int32_t tallest = 0, tallestX = 0;
+    for (int32_t x = sign.left; x <= sign.right; ++x) {
+        int32_t dark = 0;
+        for (int32_t y = sign.top; y <= sign.bottom; ++y)
+            dark += At(frame, x, y) == ArrowBlack;
+        if (dark > tallest) {
+            tallest = dark;
+            tallestX = x;
+        }
+    }
+    EXPECT_GT(tallestX, (sign.left + sign.right) / 2);
+    EXPECT_GT(tallest, (sign.bottom - sign.top) / 2);
+}
+
+// A cube with one plain colour per face: -X, +X, -Y, +Y, -Z, +Z.
+const uint32_t FaceColors[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF};
+
+void WriteColorCube(const TempDir& dir, ObjPoint lo, ObjPoint hi, bool inside) {
+    ObjBuilder scene;
+    scene.obj += "mtllib scene.mtl\n";
+    for (int i = 0; i < 6; ++i) {
+        const uint32_t c = FaceColors[i];
+        char kd[64];
+        std::snprintf(kd, sizeof kd, "Kd %d %d %d\n", int(c >> 16 & 1), int(c >> 8 & 1),
+                      int(c & 1));
+        scene.mtl += "newmtl f" + std::to_string(i) + "\n" + kd;
+    }
+    const ObjPoint c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
+                           {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
+                           {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
+    const int faces[6][4] = {{0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4},
+                             {3, 7, 6, 2}, {0, 3, 2, 1}, {4, 5, 6, 7}};
+    for (int i = 0; i < 6; ++i) {
+        scene.Use("f" + std::to_string(i));
+        const int* f = faces[i];
+        if (inside)
+            scene.Face({c[f[3]], c[f[2]], c[f[1]], c[f[0]]});
+        else
+            scene.Face({c[f[0]], c[f[1]], c[f[2]], c[f[3]]});
+    }
+    WriteFileBytes(dir.File("scene.mtl"),
+                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
+    WriteFileBytes(dir.File("scene.obj"),
+                   std::span(reinterpret_cast<const uint8_t*>(scene.obj.data()), scene.obj.size()));
+}
+
+std::set<uint32_t> Colors(const std::vector<uint32_t>& frame) {
+    return std::set<uint32_t>(frame.begin(), frame.end());
+}
+
+TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
+    {
+        // Straight ahead at eye height: only the face towards the viewer (+Z) shows.
+        TempDir dir;
+        WriteColorCube(dir, {-10, 30, -70}, {10, 50, -50}, false);
+        ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
+        const std::vector<uint32_t> frame = RenderStartView(dir);
+        EXPECT_EQ(Colors(frame), (std::set<uint32_t>{0, FaceColors[5]}));
+        EXPECT_EQ(At(frame, Width / 2, Height / 2), FaceColors[5]);
+    }
+    {
+        // Below and right of the eye: the front, the top and the left side show.
+        TempDir dir;
+        WriteColorCube(dir, {20, 0, -70}, {40, 20, -50}, false);
+        ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
+        EXPECT_EQ(Colors(RenderStartView(dir)),
+                  (std::set<uint32_t>{0, FaceColors[0], FaceColors[3], FaceColors[5]}));
+    }
+    {
+        // A room around the camera: all but the wall behind it, each on its own side.
+        TempDir dir;
+        WriteColorCube(dir, {-100, -20, -100}, {100, 100, 100}, true);
+        ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
+        const std::vector<uint32_t> frame = RenderStartView(dir);
+        std::set<uint32_t> inner;
+        for (int32_t y = 3; y < Height - 3; ++y)
+            for (int32_t x = 3; x < Width - 3; ++x)
+                inner.insert(At(frame, x, y));
+        EXPECT_EQ(inner, (std::set<uint32_t>{FaceColors[0], FaceColors[1], FaceColors[2],
+                                             FaceColors[3], FaceColors[4]}))
+            << "no holes, no back wall";
+        EXPECT_EQ(At(frame, 5, Height / 2), FaceColors[0]) << "-X on the left";
+        EXPECT_EQ(At(frame, Width - 6, Height / 2), FaceColors[1]) << "+X on the right";
+        EXPECT_EQ(At(frame, Width / 2, 5), FaceColors[3]) << "ceiling at the top";
+        EXPECT_EQ(At(frame, Width / 2, Height - 6), FaceColors[2]) << "floor at the bottom";
+    }
+}
+
+TEST(BspcRender, SplitFacesShowTheSameTexelsAsTheWholeFace) {
+    // 8 x 8-texel blocks of varied colours: a texture offset at a split would show as a
+    // shifted block edge along the split line.
+    std::vector<uint32_t> blocks(64 * 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            blocks[size_t(y) * 64 + size_t(x)] =
+                0x202020u + uint32_t((x / 8 * 37 + y / 8 * 91) % 200) * 0x010101u +
+                uint32_t((x / 8 + y / 8) % 2) * 0x400000u;
+    auto write = [&](const TempDir& dir, bool withSplitters) {
+        WriteFileBytes(dir.File("blocks.bmp"), BitmapBytes(64, 64, blocks));
+        ObjBuilder scene;
+        scene.Material("wall", "blocks.bmp");
+        scene.Material("splitter");
+        scene.Use("wall");
+        scene.FaceUV({{-60, 0, -80}, {60, 0, -80}, {60, 90, -80}, {-60, 90, -80}},
+                     {{0, 0}, {2.7, 0}, {2.7, 2.1}, {0, 2.1}});
+        if (withSplitters) {
+            // Slanted planes behind the camera, many enough that the builder cuts the wall
+            // with them rather than leave them all on one side of the wall's plane.
+            scene.Use("splitter");
+            for (int i = 0; i < 60; ++i) {
+                const double x = -55 + 1.9 * i;
+                scene.Face({{x, 0, 60}, {x + 9, 90, 60}, {x + 9, 90, 80}});
+            }
+        }
+        return scene.Write(dir);
+    };
+    TempDir whole;
+    TempDir split;
+    const Compiled a = Compile(write(whole, false), whole);
+    const Compiled b = Compile(write(split, true), split);
+    ASSERT_TRUE(a.ok && b.ok);
+    EXPECT_EQ(a.summary.bsp.splits, 0);
+    ASSERT_GE(b.summary.bsp.splits, 4) << "the wall was cut: " << FormatSummary(b.summary);
+    const std::vector<uint32_t> one = RenderStartView(whole);
+    const std::vector<uint32_t> two = RenderStartView(split);
+    int64_t compared = 0, differing = 0, holes = 0;
+    for (size_t i = 0; i < one.size(); ++i) {
+        if (one[i] != 0 && two[i] == 0) ++holes;
+        if (one[i] == 0 || two[i] == 0) continue;
+        ++compared;
+        differing += one[i] != two[i];
+    }
+    EXPECT_GT(compared, 40000);
+    EXPECT_EQ(holes, 0);
+    EXPECT_LE(differing, compared / 1000) << "texels match pixel by pixel";
+}
+
+} // namespace

@@ -1,0 +1,122 @@
+#include "tools/bspc/bspc.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "tools/bspc/bmp_writer.h"
+#include "tools/bspc/bsp_builder.h"
+#include "tools/bspc/map_writer.h"
+#include "tools/bspc/obj_reader.h"
+#include "tools/bspc/texture_convert.h"
+
+namespace {
+
+// A triangle is degenerate when its height over the longest edge is below this share of
+// that edge: it would draw as a line at best, and its plane would be noise.
+constexpr double MinRelativeHeight = 1e-6;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (!file) return false;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
+    return std::fclose(file.release()) == 0;
+}
+
+} // namespace
+
+bool TrianglePlane(const BspVertex& v0, const BspVertex& v1, const BspVertex& v2, Plane& out) {
+    const double e1[3] = {double(v1.x) - v0.x, double(v1.y) - v0.y, double(v1.z) - v0.z};
+    const double e2[3] = {double(v2.x) - v0.x, double(v2.y) - v0.y, double(v2.z) - v0.z};
+    const double e3[3] = {double(v2.x) - v1.x, double(v2.y) - v1.y, double(v2.z) - v1.z};
+    // Right-hand normal of the stored order; the map's plane points the other way.
+    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                         e1[0] * e2[1] - e1[1] * e2[0]};
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    double longest = 0.0;
+    for (const double* e : {e1, e2, e3})
+        longest = std::fmax(longest, std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]));
+    // length is twice the area, i.e. longest edge x height.
+    if (!(longest > 0.0) || !std::isfinite(length) ||
+        length <= MinRelativeHeight * longest * longest)
+        return false;
+    out.a = float(-n[0] / length);
+    out.b = float(-n[1] / length);
+    out.c = float(-n[2] / length);
+    out.d = float(-(double(out.a) * v0.x + double(out.b) * v0.y + double(out.c) * v0.z));
+    return true;
+}
+
+bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& messages) {
+    namespace fs = std::filesystem;
+    const auto start = std::chrono::steady_clock::now();
+    summary = {};
+
+    Scene scene;
+    if (!ReadObjScene(options, scene, messages)) return false;
+    summary.inputTriangles = scene.inputTriangles;
+    summary.degenerateFaces = scene.degenerateFaces;
+    summary.textures = int32_t(scene.materials.size());
+    std::vector<std::string> names;
+    for (const SceneMaterial& m : scene.materials)
+        names.push_back(m.name);
+    if (names.size() > size_t(MaxMapCount)) {
+        messages.error = "the scene has " + std::to_string(names.size()) +
+                         " materials, more than the format's limit of " +
+                         std::to_string(MaxMapCount) + " textures";
+        return false;
+    }
+
+    // Images first: a missing one should stop us before the long part.
+    std::vector<TextureImage> images(scene.materials.size());
+    for (size_t i = 0; i < scene.materials.size(); ++i)
+        if (!PrepareTexture(scene.materials[i], images[i], messages)) return false;
+
+    std::unique_ptr<BspNode> root =
+        BuildBsp(std::move(scene.triangles), options.maxDepth, summary.bsp, messages);
+    if (!root) return false;
+
+    std::vector<uint8_t> bytes;
+    if (!EncodeMap(*root, names, bytes, summary.vertices, messages)) return false;
+
+    const fs::path outDir(options.outDir);
+    const fs::path textureDir = outDir / TextureDirectoryName;
+    std::error_code ec;
+    fs::create_directories(textureDir, ec);
+    if (ec) {
+        messages.error = "cannot create \"" + textureDir.string() + "\": " + ec.message();
+        return false;
+    }
+    for (size_t i = 0; i < images.size(); ++i) {
+        const std::string path = (textureDir / (names[i] + ".bmp")).string();
+        if (!WriteBmp24(path, images[i].pixels, images[i].width, images[i].height)) {
+            messages.error = "cannot write \"" + path + "\"";
+            return false;
+        }
+    }
+    const std::string mapPath = (outDir / MapFileName).string();
+    if (!WriteFile(mapPath, bytes)) {
+        messages.error = "cannot write \"" + mapPath + "\"";
+        return false;
+    }
+    summary.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return true;
+}
+
+std::string FormatSummary(const BspcSummary& s) {
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "input triangles %lld, output triangles %lld, splits %lld, nodes %lld, "
+                  "depth %d, vertices %d, textures %d, time %.2f s",
+                  (long long)s.inputTriangles, (long long)s.bsp.outputTriangles,
+                  (long long)s.bsp.splits, (long long)s.bsp.nodes, s.bsp.depth, s.vertices,
+                  s.textures, s.seconds);
+    return text;
+}

@@ -1,0 +1,13 @@
+// Lays out the map file: header, texture names, shared vertex table, pre-order tree.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tools/bspc/bspc.h"
+
+// Checks every limit of the format; false with messages.error naming the limit.
+bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
+               std::vector<uint8_t>& bytes, int32_t& vertexCount, BspcMessages& messages);
