@@ -52,7 +52,7 @@ ClipVertex IntersectEdge(const ClipVertex& a, const ClipVertex& b, const Plane& 
     const float dy = float(double(b.y) - a.y);
     const float dz = float(double(b.z) - a.z);
     const double denom = double(plane.a) * dx + double(plane.b) * dy + double(plane.c) * dz;
-    if (denom == 0.0) return a;  // edge parallel to the plane
+    if (denom == 0.0) return a; // edge parallel to the plane
     const double s = SignedDistance(plane, a) / denom;
     ClipVertex out = a;
     out.x = float(a.x - s * dx);
@@ -70,7 +70,8 @@ ClipPolygon ClipToPlane(const ClipPolygon& polygon, const Plane& plane) {
     if (n <= 0 || n > ClipPolygonCapacity) return result;
 
     Side sides[ClipPolygonCapacity];
-    for (int32_t i = 0; i < n; ++i) sides[i] = Classify(plane, polygon.vertices[i]);
+    for (int32_t i = 0; i < n; ++i)
+        sides[i] = Classify(plane, polygon.vertices[i]);
 
     // Float rounding in a nearly degenerate polygon could add more vertices than the
     // record holds; such a polygon is dropped.
@@ -136,9 +137,8 @@ void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Text
     // A polygon is seen from the negative side of its plane.
     const Point3 camera = CameraPosition();
     const Plane& plane = polygon.plane;
-    const double dist =
-        double(plane.a) * camera.x + double(plane.b) * camera.y + double(plane.c) * camera.z +
-        plane.d;
+    const double dist = double(plane.a) * camera.x + double(plane.b) * camera.y +
+                        double(plane.c) * camera.z + plane.d;
     if (dist > BackFaceThreshold) return;
 
     const ClipVertex first = TransformVertex(*polygon.vertices[0], texture);

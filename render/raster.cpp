@@ -12,22 +12,28 @@ GradientSet ScreenGradients;
 
 namespace {
 
-constexpr double FixedOne = 65536.0;  // 1.0 in 16.16
-constexpr int32_t RunLength = 16;     // pixels between two perspective divisions
+constexpr double FixedOne = 65536.0; // 1.0 in 16.16
+constexpr int32_t RunLength = 16;    // pixels between two perspective divisions
 // Start values of the top and bottom search: any screen y replaces them.
 constexpr float TopSearchStart = 65536.0f;
 constexpr float BottomSearchStart = -65536.0f;
 
 // 16.16 positions and texture coordinates wrap modulo 2^32 by design.
-inline int32_t WrapAdd(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
-inline int32_t WrapSub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
+inline int32_t WrapAdd(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) + uint32_t(b));
+}
+inline int32_t WrapSub(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) - uint32_t(b));
+}
 
-int32_t CeilToInt32(float a) { return TruncToInt32(std::ceil(double(a))); }
+int32_t CeilToInt32(float a) {
+    return TruncToInt32(std::ceil(double(a)));
+}
 
 } // namespace
 
 int32_t TruncToInt32(double a) {
-    constexpr double Limit = 9223372036854775808.0;  // 2^63
+    constexpr double Limit = 9223372036854775808.0; // 2^63
     if (!(a >= -Limit && a < Limit)) return 0;
     return int32_t(uint32_t(uint64_t(int64_t(a))));
 }
@@ -93,7 +99,7 @@ bool ComputeGradients(const ClipPolygon& polygon) {
     const double dx1 = double(p[1].x) - p[0].x, dx2 = double(p[2].x) - p[0].x;
     const double dy1 = double(p[1].y) - p[0].y, dy2 = double(p[2].y) - p[0].y;
     const float d = float(dy2 * dx1 - dy1 * dx2);
-    if (d == 0.0f) return false;  // first three vertices collinear on screen
+    if (d == 0.0f) return false; // first three vertices collinear on screen
 
     double iz[3], uz[3], vz[3];
     for (int k = 0; k < 3; ++k) {
@@ -113,8 +119,8 @@ bool ComputeGradients(const ClipPolygon& polygon) {
         return g;
     };
     const Gradient giz = gradient(iz), guz = gradient(uz), gvz = gradient(vz);
-    ScreenGradients = {giz.dx, giz.dy, giz.origin, guz.dx, guz.dy,
-                       guz.origin, gvz.dx, gvz.dy, gvz.origin};
+    ScreenGradients = {giz.dx,     giz.dy, giz.origin, guz.dx,    guz.dy,
+                       guz.origin, gvz.dx, gvz.dy,     gvz.origin};
     return true;
 }
 

@@ -19,10 +19,10 @@ extern TexelSource TextureBinding;
 
 // One polygon edge between two scanlines.
 struct ScanEdge {
-    int32_t x;       // 16.16: x on the current scanline
-    int32_t firstY;  // first scanline covered
-    int32_t count;   // scanlines covered, counted down while drawing
-    int32_t xStep;   // 16.16: change of x per scanline
+    int32_t x;      // 16.16: x on the current scanline
+    int32_t firstY; // first scanline covered
+    int32_t count;  // scanlines covered, counted down while drawing
+    int32_t xStep;  // 16.16: change of x per scanline
 };
 
 inline constexpr int32_t EdgeChainCapacity = 7;

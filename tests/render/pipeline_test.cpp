@@ -34,7 +34,7 @@ void PlaceCamera(float x, float y, float z) {
 }
 
 class Pipeline : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SetupProjection(Width, Height); }
 };
 
@@ -62,7 +62,7 @@ TEST_F(Pipeline, NearVerticesDropTheWholePolygon) {
     ClipPolygon p{};
     p.count = 3;
     p.vertices[0] = V(0, 0, 10);
-    p.vertices[1] = V(1, 0, 0.1f);  // the float nearest 0.1 is just above it
+    p.vertices[1] = V(1, 0, 0.1f); // the float nearest 0.1 is just above it
     p.vertices[2] = V(0, 1, 10);
     ClipPolygon q = p;
     EXPECT_TRUE(ProjectPolygon(q));
@@ -110,7 +110,8 @@ TEST_F(Pipeline, RejectKeepAndOnVertices) {
 }
 
 TEST_F(Pipeline, AllFourPlanesGiveSevenVertices) {
-    const ClipPolygon p = ClipToFrustum(V(2, -11, 10), V(-14, 7, 10), V(14, 9.5f, 10), FrustumPlanes);
+    const ClipPolygon p =
+        ClipToFrustum(V(2, -11, 10), V(-14, 7, 10), V(14, 9.5f, 10), FrustumPlanes);
     ASSERT_EQ(p.count, 7);
     for (int i = 0; i < p.count; ++i)
         for (const Plane& plane : FrustumPlanes)
@@ -143,7 +144,8 @@ TEST_F(Pipeline, ClipThatWouldExceedCapacityIsDropped) {
     // Seven inside and outside vertices alternating around a plane: each crossing adds one.
     ClipPolygon p{};
     p.count = 7;
-    for (int i = 0; i < 7; ++i) p.vertices[i] = V(i % 2 ? -1.0f : 1.0f, float(i), 10);
+    for (int i = 0; i < 7; ++i)
+        p.vertices[i] = V(i % 2 ? -1.0f : 1.0f, float(i), 10);
     EXPECT_EQ(ClipToPlane(p, Plane{1, 0, 0, 0}).count, 0);
 }
 
@@ -192,12 +194,14 @@ TEST_F(Pipeline, NearPolygonIsNotDrawn) {
     for (const float nearZ : {0.2f, 0.05f}) {
         MapVertex vertices[3] = {{0, 0, nearZ, 0, 0}, {-5, 5, 10, 0, 0}, {5, 5, 10, 0, 0}};
         MapPolygon polygon;
-        for (int i = 0; i < 3; ++i) polygon.vertices[i] = &vertices[i];
+        for (int i = 0; i < 3; ++i)
+            polygon.vertices[i] = &vertices[i];
         polygon.plane = {0, 0, 0, -1};
         std::vector<uint32_t> frame = BlankFrame();
         DrawMapPolygon(polygon, frame.data(), *texture);
         size_t written = 0;
-        for (uint32_t pixel : frame) written += pixel != 0;
+        for (uint32_t pixel : frame)
+            written += pixel != 0;
         if (nearZ > 0.1f) {
             EXPECT_GT(written, 1000u);
         } else {

@@ -14,10 +14,12 @@ namespace {
 using namespace rendertest;
 
 // 16 x 16; a texel names its own column and row.
-uint32_t Texel16(int32_t column, int32_t row) { return 0x010000u | uint32_t(row) << 8 | column; }
+uint32_t Texel16(int32_t column, int32_t row) {
+    return 0x010000u | uint32_t(row) << 8 | column;
+}
 
 class Raster : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetupProjection(Width, Height);
         texture = MakeTexture(16, 16, Texel16);
@@ -43,7 +45,7 @@ TEST(Trunc, TowardZeroKeepingLow32Bits) {
     EXPECT_EQ(TruncToInt32(2147483648.0), std::numeric_limits<int32_t>::min());
     EXPECT_EQ(TruncToInt32(4294967296.0 + 5.75), 5);
     EXPECT_EQ(TruncToInt32(-4294967296.0 - 5.75), -5);
-    EXPECT_EQ(TruncToInt32(-9223372036854775808.0), 0);  // low 32 bits of -2^63
+    EXPECT_EQ(TruncToInt32(-9223372036854775808.0), 0); // low 32 bits of -2^63
     // Beyond the 64-bit range and NaN give 0, never undefined behaviour.
     EXPECT_EQ(TruncToInt32(9223372036854775808.0), 0);
     EXPECT_EQ(TruncToInt32(1e300), 0);
@@ -57,7 +59,8 @@ TEST_F(Raster, TriangleFillRuleLeftExclusiveRightInclusiveBottomExclusive) {
     EXPECT_TRUE(RasterizePolygon(p, frame.data()));
     std::vector<std::pair<int, int>> expected;
     for (int y = 11; y <= 19; ++y)
-        for (int x = 11; x <= y; ++x) expected.emplace_back(x, y);
+        for (int x = 11; x <= y; ++x)
+            expected.emplace_back(x, y);
     EXPECT_EQ(Written(), expected);
 
     // The same triangle clockwise is scanned but writes nothing.
@@ -68,12 +71,13 @@ TEST_F(Raster, TriangleFillRuleLeftExclusiveRightInclusiveBottomExclusive) {
 }
 
 TEST_F(Raster, FlatTopEdgeIsNotStored) {
-    const ClipPolygon p = MakePolygon(
-        {{20, 10, 1, 0, 0}, {10, 10, 1, 0, 0}, {10, 20, 1, 0, 0}, {20, 20, 1, 0, 0}});
+    const ClipPolygon p =
+        MakePolygon({{20, 10, 1, 0, 0}, {10, 10, 1, 0, 0}, {10, 20, 1, 0, 0}, {20, 20, 1, 0, 0}});
     EXPECT_TRUE(RasterizePolygon(p, frame.data()));
     std::vector<std::pair<int, int>> expected;
     for (int y = 10; y <= 19; ++y)
-        for (int x = 11; x <= 20; ++x) expected.emplace_back(x, y);
+        for (int x = 11; x <= 20; ++x)
+            expected.emplace_back(x, y);
     EXPECT_EQ(Written(), expected);
 
     ASSERT_TRUE(BuildEdgeChains(p));
@@ -101,7 +105,7 @@ TEST(ScanEdge, IntegerAndFractionalEnds) {
     ASSERT_TRUE(SetupScanEdge(a, b, e));
     EXPECT_EQ(e.firstY, 11);
     EXPECT_EQ(e.count, 2);
-    EXPECT_EQ(e.x, 49152);  // 0.75
+    EXPECT_EQ(e.x, 49152); // 0.75
     EXPECT_EQ(e.xStep, 98304);
 
     // Truncation toward zero of a negative slope: -1/3 of a pixel per scanline.
@@ -131,8 +135,8 @@ TEST_F(Raster, PolygonsCoveringNoScanlineAreRejected) {
 }
 
 TEST_F(Raster, CollinearFirstThreeVerticesAreRejected) {
-    const ClipPolygon p = MakePolygon(
-        {{10, 10, 1, 0, 0}, {10, 15, 1, 0, 0}, {10, 20, 1, 0, 0}, {20, 20, 1, 0, 0}});
+    const ClipPolygon p =
+        MakePolygon({{10, 10, 1, 0, 0}, {10, 15, 1, 0, 0}, {10, 20, 1, 0, 0}, {20, 20, 1, 0, 0}});
     EXPECT_FALSE(ComputeGradients(p));
     EXPECT_FALSE(RasterizePolygon(p, frame.data()));
     EXPECT_TRUE(Written().empty());
@@ -183,7 +187,8 @@ TEST_F(Raster, LargeTextureCoordinatesWrapModulo2To32) {
                                        {30, 12, 1, 40020, 2},
                                        {30, 10, 1, 40020, 0}});
     EXPECT_TRUE(RasterizePolygon(p, frame.data()));
-    for (int x = 11; x <= 30; ++x) EXPECT_EQ(At(frame, x, 10), Texel16((x - 10) % 16, 0)) << x;
+    for (int x = 11; x <= 30; ++x)
+        EXPECT_EQ(At(frame, x, 10), Texel16((x - 10) % 16, 0)) << x;
 }
 
 TEST_F(Raster, SpansAndScanlinesStayInsideTheFrame) {
@@ -193,7 +198,8 @@ TEST_F(Raster, SpansAndScanlinesStayInsideTheFrame) {
     const ClipPolygon p = MakePolygon(
         {{-50, -20, 1, 0, 0}, {-50, 400, 1, 0, 0}, {600, 400, 1, 0, 0}, {600, -20, 1, 0, 0}});
     EXPECT_TRUE(RasterizePolygon(p, frame.data()));
-    for (uint32_t pixel : frame) ASSERT_EQ(pixel, 0x123456u);
+    for (uint32_t pixel : frame)
+        ASSERT_EQ(pixel, 0x123456u);
 }
 
 TEST_F(Raster, TexelRunWritesFirstUpToEndAndWraps) {
@@ -210,8 +216,7 @@ TEST_F(Raster, TexelRunWritesFirstUpToEndAndWraps) {
 
 // What a span of n pixels shows when the perspective division happens every `block`
 // pixels: exact coordinates at each block start, truncated 16.16 steps in between.
-std::vector<uint32_t> ModelSpan(int32_t n, float uz, float iz, int32_t block,
-                                const Texture& t) {
+std::vector<uint32_t> ModelSpan(int32_t n, float uz, float iz, int32_t block, const Texture& t) {
     const GradientSet& g = ScreenGradients;
     std::vector<uint32_t> out;
     int32_t u = TruncToInt32(65536.0 / iz * uz);
@@ -227,7 +232,8 @@ std::vector<uint32_t> ModelSpan(int32_t n, float uz, float iz, int32_t block,
         uz = float(double(uz) + block * double(g.uzdx));
         run(block, TruncToInt32(65536.0 / iz * uz));
     }
-    if (n > 0) run(n, TruncToInt32(65536.0 / (iz + double(n) * g.izdx) * (uz + double(n) * g.uzdx)));
+    if (n > 0)
+        run(n, TruncToInt32(65536.0 / (iz + double(n) * g.izdx) * (uz + double(n) * g.uzdx)));
     return out;
 }
 
@@ -265,7 +271,8 @@ TEST_F(Raster, RunStepsTruncateTowardZero) {
         ScreenGradients.uzdx = float(-1.0 / 65536.0 / n);
         uint32_t row[16] = {};
         DrawSpan(n, 0.0f, 0.0f, 1.0f, row);
-        for (int32_t k = 0; k < n; ++k) EXPECT_EQ(row[k], Texel16(0, 0)) << n << " " << k;
+        for (int32_t k = 0; k < n; ++k)
+            EXPECT_EQ(row[k], Texel16(0, 0)) << n << " " << k;
     }
 }
 

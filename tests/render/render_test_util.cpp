@@ -11,9 +11,11 @@ std::unique_ptr<Texture> MakeTexture(int32_t width, int32_t height,
     t->height = height;
     t->pixels = std::make_unique<uint32_t[]>(size_t(width) * height);
     for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x) t->pixels[size_t(y) * width + x] = texel(x, y);
+        for (int32_t x = 0; x < width; ++x)
+            t->pixels[size_t(y) * width + x] = texel(x, y);
     int32_t log2Width = 0;
-    while ((1 << log2Width) < width) ++log2Width;
+    while ((1 << log2Width) < width)
+        ++log2Width;
     t->uMask = width - 1;
     t->vMask = width * (height - 1);
     t->vShift = 16 - log2Width;
@@ -44,6 +46,8 @@ ClipPolygon MakePolygon(std::initializer_list<ScreenVertex> vertices) {
     return p;
 }
 
-std::vector<uint32_t> BlankFrame() { return std::vector<uint32_t>(size_t(Width) * Height, 0); }
+std::vector<uint32_t> BlankFrame() {
+    return std::vector<uint32_t>(size_t(Width) * Height, 0);
+}
 
 } // namespace rendertest

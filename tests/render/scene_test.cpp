@@ -17,7 +17,9 @@ constexpr uint32_t Colour[IdCount] = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFF00};
 
 // Half sizes of nested triangles at depth 10, the first drawn the largest: a ring of
 // each is visible only if every triangle was drawn after all larger ones.
-float HalfSize(int rank) { return 4.0f - 0.5f * float(rank); }
+float HalfSize(int rank) {
+    return 4.0f - 0.5f * float(rank);
+}
 // The screen column inside ring `rank` on row 192 (the triangles' left legs are there).
 int RingColumn(int rank) {
     const float inner = rank + 1 < IdCount ? HalfSize(rank + 1) : HalfSize(rank) - 0.5f;
@@ -51,7 +53,8 @@ std::unique_ptr<Map> OrderMap(const Plane& rootPlane, const std::vector<Id>& exp
         for (Id id : ids) {
             MapPolygon& p = node.polygons[i++];
             p.textureIndex = id;
-            for (int k = 0; k < 3; ++k) p.vertices[k] = &map->vertices[3 * id + k];
+            for (int k = 0; k < 3; ++k)
+                p.vertices[k] = &map->vertices[3 * id + k];
             p.plane = {0, 0, 1, -10};
         }
     };
@@ -116,7 +119,8 @@ TEST(BspOrder, LeafInBandDrawsNothing) {
     Matrix4Identity(camera);
     std::vector<uint32_t> frame = BlankFrame();
     RenderScene(camera, *map, frame.data());
-    for (uint32_t pixel : frame) ASSERT_EQ(pixel, 0u);
+    for (uint32_t pixel : frame)
+        ASSERT_EQ(pixel, 0u);
     map->root->plane = {0, 0, 0, 0.5f};
     RenderScene(camera, *map, frame.data());
     // Out of the band, in stored order.
@@ -142,7 +146,8 @@ TEST(Camera, StartUpCameraPosition) {
     // ViewMatrix undoes the camera.
     Matrix4 product;
     Matrix4Multiply(ViewMatrix, camera, product);
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(product.m[i], i % 5 == 0 ? 1 : 0, 1e-5) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(product.m[i], i % 5 == 0 ? 1 : 0, 1e-5) << i;
 }
 
 } // namespace

@@ -1,0 +1,35 @@
+// The renderer's test scene: a textured room with a box and a wedge in it, as map and
+// bitmap files, plus the cameras the expected images are taken from.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "geometry/matrix.h"
+
+struct Map;
+
+namespace rendertest {
+
+// Writes "Vuze.BSP" and "Textures/<name>.bmp" into dir (created if needed).
+bool WriteTestScene(const std::filesystem::path& dir);
+// Loads a directory written by WriteTestScene as the program does, with the identity as
+// the map's matrix; null on failure.
+std::unique_ptr<Map> LoadTestScene(const std::filesystem::path& dir);
+
+struct NamedCamera {
+    std::string name; // also the expected image's file name, without ".ppm"
+    Matrix4 matrix;   // camera to world, as the viewer's CameraMatrix
+};
+std::vector<NamedCamera> TestSceneCameras();
+// One frame as the viewer's frame step leaves it before the counter is drawn: cleared,
+// then the scene rendered at 512 x 384 (sets up the projection).
+std::vector<uint32_t> RenderTestFrame(const Map& map, const Matrix4& camera);
+
+// The 16 elements, comma separated, each printed so that it reads back exactly.
+std::string CameraArgument(const Matrix4& m);
+
+} // namespace rendertest
