@@ -255,7 +255,7 @@ TEST(Bspc, MaterialImagesBecomePowerOfTwoBitmaps) {
     ASSERT_TRUE(WriteFileBytes(dir.File("img/exact.bmp"), BitmapBytes(4, 2, exact)));
     ObjBuilder scene;
     scene.Material("odd", "odd.bmp");
-    scene.Material("exact#1", "img/exact.bmp");
+    scene.Material("exact#1", "img\\exact.bmp"); // as Windows exports write it
     scene.Material("plain");
     scene.Use("exact#1");
     scene.Face({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
