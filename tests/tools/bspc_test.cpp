@@ -311,6 +311,15 @@ TEST(Bspc, BadInputsGiveClearMessages) {
     EXPECT_TRUE(Contains(c.messages.error, "nothere.png")) << c.messages.error;
     EXPECT_FALSE(std::filesystem::exists(dir.File("out/Vuze.BSP"))) << "nothing written";
 
+    ObjBuilder unknownMaterial;
+    unknownMaterial.Material("wall");
+    unknownMaterial.Use("walls");
+    unknownMaterial.Face({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
+    c = Compile(unknownMaterial.Write(dir, "unknown"), dir);
+    EXPECT_FALSE(c.ok);
+    EXPECT_TRUE(Contains(c.messages.error, "names materials that cannot be read"))
+        << c.messages.error;
+
     ObjBuilder degenerate;
     degenerate.Face({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
     degenerate.Face({{0, 0, 0}, {5, 5, 0}, {10, 10, 0}}); // collinear

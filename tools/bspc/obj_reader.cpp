@@ -57,6 +57,13 @@ bool ReadObjScene(const BspcOptions& options, Scene& scene, BspcMessages& messag
     std::string err;
     const bool loaded = tinyobj::LoadObj(&attrib, &shapes, &objMaterials, &warn, &err,
                                          options.objPath.c_str(), mtlDir.c_str(), true);
+    // A material library or material that cannot be found would silently turn textured
+    // faces grey: the author wants to know.
+    if (loaded && warn.find("not found") != std::string::npos) {
+        messages.error =
+            "scene \"" + options.objPath + "\" names materials that cannot be read: " + Trim(warn);
+        return false;
+    }
     if (!warn.empty()) messages.warnings.push_back(Trim(warn));
     if (!loaded) {
         messages.error = "cannot read scene \"" + options.objPath + "\": " + Trim(err);
