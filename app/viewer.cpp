@@ -35,9 +35,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     windowClass.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
     RegisterClassExA(&windowClass);
 
-    MainWindow = CreateWindowExA(0, WindowClassName, WindowTitle, WS_DLGFRAME, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, ScreenWidth, ScreenHeight, nullptr, nullptr,
-                                 instance, nullptr);
+    MainWindow =
+        CreateWindowExA(0, WindowClassName, WindowTitle, WS_DLGFRAME, CW_USEDEFAULT, CW_USEDEFAULT,
+                        ScreenWidth, ScreenHeight, nullptr, nullptr, instance, nullptr);
     // Without a window no tick and no close could ever arrive: stop rather than wait.
     // The platform has said why.
     if (!MainWindow) return 0;

@@ -19,7 +19,9 @@ int LoadFont(int32_t targetWidth, int32_t targetHeight) {
     return 1;
 }
 
-void FreeFont() { FontImage.reset(); }
+void FreeFont() {
+    FontImage.reset();
+}
 
 void DrawGlyph(int32_t x, int32_t y, char c, uint32_t* target) {
     if (!FontImage) return;

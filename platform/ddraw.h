@@ -132,7 +132,7 @@ struct IDirectDrawSurface {
     virtual HRESULT Restore() = 0;
     virtual HRESULT Unlock(LPVOID surfaceData) = 0;
 
-protected:
+  protected:
     ~IDirectDrawSurface() = default;
 };
 
@@ -143,7 +143,7 @@ struct IDirectDraw {
     virtual HRESULT SetCooperativeLevel(HWND window, DWORD flags) = 0;
     virtual HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) = 0;
 
-protected:
+  protected:
     ~IDirectDraw() = default;
 };
 

@@ -87,7 +87,9 @@ struct WNDCLASSEXA {
     HICON hIconSm;
 };
 
-inline LPCSTR MAKEINTRESOURCEA(uintptr_t id) { return reinterpret_cast<LPCSTR>(id); }
+inline LPCSTR MAKEINTRESOURCEA(uintptr_t id) {
+    return reinterpret_cast<LPCSTR>(id);
+}
 
 inline const LPCSTR IDC_ARROW = MAKEINTRESOURCEA(32512);
 inline const LPCSTR IDI_APPLICATION = MAKEINTRESOURCEA(32512);
@@ -127,8 +129,8 @@ inline constexpr WPARAM VK_DELETE = 0x2E;
 inline constexpr WPARAM VK_F1 = 0x70;
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass);
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
-                            int x, int y, int width, int height, HWND parent, HMENU menu,
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param);
 BOOL WINAPI DestroyWindow(HWND window);
 BOOL WINAPI ShowWindow(HWND window, int showCommand);

@@ -8,7 +8,7 @@
 namespace {
 
 class Surface final : public IDirectDrawSurface {
-public:
+  public:
     Surface(std::string label, int32_t width, int32_t height, bool primary)
         : label(std::move(label)), width(width), height(height), primary(primary),
           pixels(size_t(width) * size_t(height)) {}
@@ -35,7 +35,7 @@ public:
 };
 
 class DirectDraw final : public IDirectDraw {
-public:
+  public:
     ULONG Release() override;
     HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
                           IUnknown* outer) override;
@@ -180,8 +180,7 @@ ULONG DirectDraw::Release() {
 HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
                                   IUnknown* outer) {
     const bool isPrimary = desc && (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE);
-    std::string label =
-        isPrimary ? "primary" : "offscreen" + std::to_string(offscreenCount + 1);
+    std::string label = isPrimary ? "primary" : "offscreen" + std::to_string(offscreenCount + 1);
     RecordCall("CreateSurface", label,
                {desc ? int64_t(desc->dwSize) : -1, desc ? desc->dwFlags : 0,
                 desc ? desc->dwBackBufferCount : 0, desc ? desc->ddsCaps.dwCaps : 0,
@@ -207,8 +206,8 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* sur
         desc->dwWidth > 16384 || desc->dwHeight > 16384)
         return DDERR_INVALIDPARAMS;
     ++offscreenCount;
-    surfaces.push_back(std::make_unique<Surface>(label, int32_t(desc->dwWidth),
-                                                 int32_t(desc->dwHeight), false));
+    surfaces.push_back(
+        std::make_unique<Surface>(label, int32_t(desc->dwWidth), int32_t(desc->dwHeight), false));
     *surface = surfaces.back().get();
     return DD_OK;
 }
@@ -231,19 +230,31 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel
 
 } // namespace
 
-void ResetDirectDraw() { State() = DisplayState{}; }
+void ResetDirectDraw() {
+    State() = DisplayState{};
+}
 
 void HeadlessLoseSurfaces() {
     for (auto& surface : State().surfaces)
         if (surface->primary || surface->label == "backbuffer") surface->lost = true;
 }
 
-void HeadlessSetReportedBitCount(DWORD bits) { State().reportedBits = bits; }
+void HeadlessSetReportedBitCount(DWORD bits) {
+    State().reportedBits = bits;
+}
 
-const std::vector<std::vector<uint32_t>>& HeadlessFrames() { return State().frames; }
-int64_t HeadlessFramesPresented() { return State().framesPresented; }
-void HeadlessKeepFrames(size_t count) { State().keepFrames = count; }
-int HeadlessUseAfterRelease() { return State().useAfterRelease; }
+const std::vector<std::vector<uint32_t>>& HeadlessFrames() {
+    return State().frames;
+}
+int64_t HeadlessFramesPresented() {
+    return State().framesPresented;
+}
+void HeadlessKeepFrames(size_t count) {
+    State().keepFrames = count;
+}
+int HeadlessUseAfterRelease() {
+    return State().useAfterRelease;
+}
 
 HRESULT WINAPI DirectDrawCreate(GUID* driver, LPDIRECTDRAW* directDraw, IUnknown* outer) {
     RecordCall("DirectDrawCreate", "", {Value(driver), Value(outer)});

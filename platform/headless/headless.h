@@ -40,8 +40,8 @@ void HeadlessSetReportedBitCount(DWORD bits);
 
 struct HeadlessCall {
     std::string name;
-    std::string surface;          // the surface or object called on, when there is one
-    std::vector<int64_t> values;  // the arguments, in the order of the call's signature
+    std::string surface;         // the surface or object called on, when there is one
+    std::vector<int64_t> values; // the arguments, in the order of the call's signature
     std::vector<std::string> texts;
 };
 // Values per call: RegisterClassExA {cbSize, style, cbClsExtra, cbWndExtra} texts {class};

@@ -12,4 +12,6 @@ std::optional<HRESULT> TakeFault(std::string_view operation, std::string_view su
 void ResetDirectDraw();
 HWND HeadlessMainWindow();
 
-inline int64_t Value(const void* pointer) { return int64_t(reinterpret_cast<intptr_t>(pointer)); }
+inline int64_t Value(const void* pointer) {
+    return int64_t(reinterpret_cast<intptr_t>(pointer));
+}

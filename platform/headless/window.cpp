@@ -23,7 +23,7 @@ struct Fault {
     std::string operation;
     std::string surface;
     HRESULT result;
-    int remaining;  // 0 or less: no limit
+    int remaining; // 0 or less: no limit
 };
 
 struct WindowState {
@@ -58,8 +58,8 @@ bool IsWindow(HWND window) {
 
 void RecordCall(std::string name, std::string surface, std::vector<int64_t> values,
                 std::vector<std::string> texts) {
-    State().calls.push_back({std::move(name), std::move(surface), std::move(values),
-                             std::move(texts)});
+    State().calls.push_back(
+        {std::move(name), std::move(surface), std::move(values), std::move(texts)});
 }
 
 std::optional<HRESULT> TakeFault(std::string_view operation, std::string_view surface) {
@@ -74,16 +74,24 @@ std::optional<HRESULT> TakeFault(std::string_view operation, std::string_view su
     return std::nullopt;
 }
 
-HWND HeadlessMainWindow() { return State().mainWindow; }
+HWND HeadlessMainWindow() {
+    return State().mainWindow;
+}
 
 void HeadlessReset() {
     State() = WindowState{};
     ResetDirectDraw();
 }
 
-void HeadlessQueueTick() { State().script.push_back(ScriptedMessage{WM_TIMER, 0, 0}); }
-void HeadlessQueueKey(WPARAM key) { State().script.push_back(ScriptedMessage{WM_KEYDOWN, key, 0}); }
-void HeadlessQueueClose() { State().script.push_back(ScriptedMessage{WM_CLOSE, 0, 0}); }
+void HeadlessQueueTick() {
+    State().script.push_back(ScriptedMessage{WM_TIMER, 0, 0});
+}
+void HeadlessQueueKey(WPARAM key) {
+    State().script.push_back(ScriptedMessage{WM_KEYDOWN, key, 0});
+}
+void HeadlessQueueClose() {
+    State().script.push_back(ScriptedMessage{WM_CLOSE, 0, 0});
+}
 void HeadlessQueueMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     State().script.push_back(ScriptedMessage{message, wParam, lParam});
 }
@@ -95,7 +103,9 @@ void HeadlessFail(std::string_view operation, std::string_view surface, HRESULT 
     State().faults.push_back({std::string(operation), std::string(surface), result, count});
 }
 
-const std::vector<HeadlessCall>& HeadlessCalls() { return State().calls; }
+const std::vector<HeadlessCall>& HeadlessCalls() {
+    return State().calls;
+}
 
 std::vector<HeadlessCall> HeadlessCallsOf(std::string_view name) {
     std::vector<HeadlessCall> out;
@@ -104,15 +114,21 @@ std::vector<HeadlessCall> HeadlessCallsOf(std::string_view name) {
     return out;
 }
 
-int HeadlessCursorCount() { return State().cursorCount; }
-bool HeadlessMessageLoopReached() { return State().loopReached; }
-bool HeadlessWindowAlive() { return IsWindow(State().mainWindow); }
+int HeadlessCursorCount() {
+    return State().cursorCount;
+}
+bool HeadlessMessageLoopReached() {
+    return State().loopReached;
+}
+bool HeadlessWindowAlive() {
+    return IsWindow(State().mainWindow);
+}
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
-    RecordCall("RegisterClassExA", "",
-               {windowClass->cbSize, windowClass->style, windowClass->cbClsExtra,
-                windowClass->cbWndExtra},
-               {windowClass->lpszClassName ? windowClass->lpszClassName : ""});
+    RecordCall(
+        "RegisterClassExA", "",
+        {windowClass->cbSize, windowClass->style, windowClass->cbClsExtra, windowClass->cbWndExtra},
+        {windowClass->lpszClassName ? windowClass->lpszClassName : ""});
     if (windowClass->cbSize != sizeof(WNDCLASSEXA) || !windowClass->lpszClassName ||
         !windowClass->lpfnWndProc)
         return 0;
@@ -120,9 +136,9 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
     return ATOM(State().classes.size());
 }
 
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
-                            int x, int y, int width, int height, HWND parent, HMENU menu,
-                            HINSTANCE, LPVOID param) {
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu, HINSTANCE,
+                            LPVOID param) {
     RecordCall("CreateWindowExA", "",
                {exStyle, style, x, y, width, height, Value(parent), Value(menu), Value(param)},
                {className ? className : "", windowName ? windowName : ""});
@@ -221,7 +237,9 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) 
     }
 }
 
-BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }
+BOOL WINAPI TranslateMessage(const MSG*) {
+    return FALSE;
+}
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
     RecordCall("DispatchMessageA", "", {msg->message, int64_t(msg->wParam), msg->lParam});

@@ -5,7 +5,9 @@
 #include "support/scene_bytes.h"
 #include "support/temp_files.h"
 
-uint32_t FontCellColour(int c) { return 0x00FFC000u | uint32_t(c); }
+uint32_t FontCellColour(int c) {
+    return 0x00FFC000u | uint32_t(c);
+}
 
 uint32_t WallTexel(int32_t x, int32_t y) {
     return ((x / 8 + y / 8) % 2) ? 0x003060C0u : 0x00C08020u;
@@ -16,10 +18,8 @@ bool WriteDemoScene(const std::filesystem::path& dir, bool withFont) {
     // wide enough to fill the whole view, seen from the negative side of its plane.
     MapFileDescription map;
     map.textureNames = {"wall"};
-    map.vertices = {{-100, -60, 0, 0, 0},
-                    {100, -60, 0, 64, 0},
-                    {100, 140, 0, 64, 64},
-                    {-100, 140, 0, 0, 64}};
+    map.vertices = {
+        {-100, -60, 0, 0, 0}, {100, -60, 0, 3, 0}, {100, 140, 0, 3, 3}, {-100, 140, 0, 0, 3}};
     auto corner = [&](int i) {
         return Point3{map.vertices[i].x, map.vertices[i].y, map.vertices[i].z};
     };
@@ -39,12 +39,14 @@ bool WriteDemoScene(const std::filesystem::path& dir, bool withFont) {
 
     std::vector<uint32_t> texels(64 * 64);
     for (int32_t y = 0; y < 64; ++y)
-        for (int32_t x = 0; x < 64; ++x) texels[size_t(y) * 64 + x] = WallTexel(x, y);
+        for (int32_t x = 0; x < 64; ++x)
+            texels[size_t(y) * 64 + x] = WallTexel(x, y);
     if (!WriteFileBytes(dir / "Textures" / "wall.bmp", BitmapBytes(64, 64, texels))) return false;
 
     if (!withFont) return true;
     std::vector<uint32_t> font(176 * 78);
     for (int32_t y = 0; y < 78; ++y)
-        for (int32_t x = 0; x < 176; ++x) font[size_t(y) * 176 + x] = FontCellColour(32 + y / 13 * 16 + x / 11);
+        for (int32_t x = 0; x < 176; ++x)
+            font[size_t(y) * 176 + x] = FontCellColour(32 + y / 13 * 16 + x / 11);
     return WriteFileBytes(dir / "Font.bmp", BitmapBytes(176, 78, font));
 }

@@ -40,7 +40,7 @@ TEST(Log, ASecondRunReplacesThePreviousLog) {
 TEST(Log, AnUnwritableLogIsIgnored) {
     TempDir dir;
     ScopedWorkingDirectory cwd(dir.Path());
-    std::filesystem::create_directory(LogFileName);  // a directory where the file would go
+    std::filesystem::create_directory(LogFileName); // a directory where the file would go
     CreateLog();
     WriteLog("Loading tree ..");
     EXPECT_TRUE(std::filesystem::is_directory(LogFileName));

@@ -7,7 +7,9 @@
 #include "scene/bitmap.h"
 #include "scene/map.h"
 
-ViewerRun::ViewerRun() : cwd_(dir_.Path()) { HeadlessReset(); }
+ViewerRun::ViewerRun() : cwd_(dir_.Path()) {
+    HeadlessReset();
+}
 
 int ViewerRun::Run(int showCommand) {
     static char instance;
@@ -17,7 +19,8 @@ int ViewerRun::Run(int showCommand) {
 std::vector<std::string> ViewerRun::LogLines() const {
     std::ifstream log(dir_.Path() / "BSP.log");
     std::vector<std::string> lines;
-    for (std::string line; std::getline(log, line);) lines.push_back(line);
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
     return lines;
 }
 

@@ -12,13 +12,20 @@
 
 namespace {
 
-const std::vector<std::string> CompleteLog = {
-    "__________BSP - Log__________", "DDraw is running..", "Loading tree ..", "    OK",
-    "Init engine ...", "    OK", "Loading textures ...", "    OK", "Rendering !"};
+const std::vector<std::string> CompleteLog = {"__________BSP - Log__________",
+                                              "DDraw is running..",
+                                              "Loading tree ..",
+                                              "    OK",
+                                              "Init engine ...",
+                                              "    OK",
+                                              "Loading textures ...",
+                                              "    OK",
+                                              "Rendering !"};
 
 std::vector<std::string> SurfacesOf(const std::string& operation) {
     std::vector<std::string> surfaces;
-    for (const auto& call : HeadlessCallsOf(operation)) surfaces.push_back(call.surface);
+    for (const auto& call : HeadlessCallsOf(operation))
+        surfaces.push_back(call.surface);
     return surfaces;
 }
 
@@ -59,7 +66,7 @@ TEST_F(Viewer, CompleteStartUpLogsNineLinesRunsFramesAndShutsDown) {
               (std::vector<std::string>{"GetMessageA ", "Release primary", "Release offscreen1",
                                         "Release offscreen2", "Release directdraw"}));
     EXPECT_EQ(HeadlessUseAfterRelease(), 0);
-    EXPECT_EQ(HeadlessCursorCount(), -1);  // a plain close leaves the cursor hidden
+    EXPECT_EQ(HeadlessCursorCount(), -1); // a plain close leaves the cursor hidden
 }
 
 TEST_F(Viewer, WindowCallsCarryTheirValues) {
@@ -73,16 +80,15 @@ TEST_F(Viewer, WindowCallsCarryTheirValues) {
     EXPECT_EQ(registered[0].texts, std::vector<std::string>{"Vexmont"});
     const auto icons = HeadlessCallsOf("LoadIconA");
     ASSERT_EQ(icons.size(), 2u);
-    EXPECT_EQ(icons[0].values, (std::vector<int64_t>{0, 32512}));  // the program's instance
-    EXPECT_EQ(icons[1].values, (std::vector<int64_t>{1, 32512}));  // the system's icon
+    EXPECT_EQ(icons[0].values, (std::vector<int64_t>{0, 32512})); // the program's instance
+    EXPECT_EQ(icons[1].values, (std::vector<int64_t>{1, 32512})); // the system's icon
     EXPECT_EQ(HeadlessCallsOf("LoadCursorA")[0].values, (std::vector<int64_t>{1, 32512}));
     EXPECT_EQ(HeadlessCallsOf("GetStockObject")[0].values, std::vector<int64_t>{BLACK_BRUSH});
 
     const auto created = HeadlessCallsOf("CreateWindowExA");
     ASSERT_EQ(created.size(), 1u);
-    EXPECT_EQ(created[0].values,
-              (std::vector<int64_t>{0, WS_DLGFRAME, CW_USEDEFAULT, CW_USEDEFAULT, 512, 384, 0, 0,
-                                    0}));
+    EXPECT_EQ(created[0].values, (std::vector<int64_t>{0, WS_DLGFRAME, CW_USEDEFAULT, CW_USEDEFAULT,
+                                                       512, 384, 0, 0, 0}));
     EXPECT_EQ(created[0].texts, (std::vector<std::string>{"Vexmont", "Vexmont 1.0"}));
     EXPECT_EQ(HeadlessCallsOf("ShowWindow")[0].values, std::vector<int64_t>{7});
     EXPECT_EQ(HeadlessCallsOf("UpdateWindow").size(), 1u);
@@ -103,16 +109,13 @@ TEST_F(Viewer, DisplayCallsCarryTheirValues) {
 
     const int64_t descSize = sizeof(DDSURFACEDESC);
     EXPECT_EQ(HeadlessCallsOf("DirectDrawCreate")[0].values, (std::vector<int64_t>{0, 0}));
-    EXPECT_EQ(HeadlessCallsOf("SetCooperativeLevel")[0].values,
-              (std::vector<int64_t>{1, 0x13}));
-    EXPECT_EQ(HeadlessCallsOf("SetDisplayMode")[0].values,
-              (std::vector<int64_t>{512, 384, 32}));
+    EXPECT_EQ(HeadlessCallsOf("SetCooperativeLevel")[0].values, (std::vector<int64_t>{1, 0x13}));
+    EXPECT_EQ(HeadlessCallsOf("SetDisplayMode")[0].values, (std::vector<int64_t>{512, 384, 32}));
     const auto surfaces = HeadlessCallsOf("CreateSurface");
     ASSERT_EQ(surfaces.size(), 3u);
     EXPECT_EQ(surfaces[0].surface, "primary");
     EXPECT_EQ(surfaces[0].values, (std::vector<int64_t>{descSize, 0x21, 1, 0x00100218, 0, 0, 0}));
-    EXPECT_EQ(HeadlessCallsOf("GetAttachedSurface")[0].values,
-              std::vector<int64_t>{0x00100004});
+    EXPECT_EQ(HeadlessCallsOf("GetAttachedSurface")[0].values, std::vector<int64_t>{0x00100004});
     for (int i : {1, 2}) {
         EXPECT_EQ(surfaces[i].surface, "offscreen" + std::to_string(i));
         EXPECT_EQ(surfaces[i].values,
@@ -143,7 +146,8 @@ TEST_F(Viewer, MissingFilesEndStartUpWhereTheLogSays) {
     HeadlessReset();
     std::filesystem::remove(run.Dir() / "Vuze.BSP");
     EXPECT_EQ(run.Run(), 0);
-    EXPECT_EQ(run.LogLines(), (std::vector<std::string>(CompleteLog.begin(), CompleteLog.begin() + 3)));
+    EXPECT_EQ(run.LogLines(),
+              (std::vector<std::string>(CompleteLog.begin(), CompleteLog.begin() + 3)));
     EXPECT_FALSE(HeadlessMessageLoopReached());
     EXPECT_EQ(HeadlessFramesPresented(), 0);
     // Nothing is undone on the way out: the cursor stays hidden, the display stays set.
@@ -153,11 +157,13 @@ TEST_F(Viewer, MissingFilesEndStartUpWhereTheLogSays) {
 
 TEST_F(Viewer, MissingFontGivesFramesWithoutTextAndTheCounterStillCounts) {
     std::filesystem::remove(run.Dir() / "Font.bmp");
-    for (int i = 0; i < 3; ++i) HeadlessQueueTick();
+    for (int i = 0; i < 3; ++i)
+        HeadlessQueueTick();
     EXPECT_EQ(run.Run(), 0);
     EXPECT_EQ(run.LogLines(), CompleteLog);
     ASSERT_EQ(HeadlessFrames().size(), 3u);
-    for (const auto& frame : HeadlessFrames()) EXPECT_EQ(ReadCounterText(frame), "");
+    for (const auto& frame : HeadlessFrames())
+        EXPECT_EQ(ReadCounterText(frame), "");
     EXPECT_EQ(FrameCounter, 3);
 }
 
@@ -169,7 +175,8 @@ TEST_F(Viewer, FramesCarryTheCounterText) {
         std::vector<uint32_t> pixels(FrameBuffer.get(), FrameBuffer.get() + 512 * 384);
         textInFrameBuffer = !ReadCounterText(pixels).empty();
     });
-    for (int i = 1; i < 24; ++i) HeadlessQueueTick();
+    for (int i = 1; i < 24; ++i)
+        HeadlessQueueTick();
     EXPECT_EQ(run.Run(), 0);
     const auto& frames = HeadlessFrames();
     ASSERT_EQ(frames.size(), 24u);
@@ -188,9 +195,9 @@ TEST_F(Viewer, FramesCarryTheCounterText) {
 TEST(CounterText, FormatsBySignedRemainder) {
     char text[CounterTextSize];
     const std::pair<int32_t, const char*> cases[] = {
-        {0, "0.th Frame"},    {1, "1.st Frame"},   {2, "2.nd Frame"},   {3, "3.th Frame"},
-        {11, "11.st Frame"},  {12, "12.nd Frame"}, {13, "13.th Frame"}, {101, "101.st Frame"},
-        {2147483647, "2147483647.th Frame"}};
+        {0, "0.th Frame"},   {1, "1.st Frame"},     {2, "2.nd Frame"},
+        {3, "3.th Frame"},   {11, "11.st Frame"},   {12, "12.nd Frame"},
+        {13, "13.th Frame"}, {101, "101.st Frame"}, {2147483647, "2147483647.th Frame"}};
     for (const auto& [n, expected] : cases) {
         FormatCounterText(n, text);
         EXPECT_STREQ(text, expected);
@@ -215,8 +222,8 @@ TEST_F(Viewer, SurfacesAlternateAndAFailedLockKeepsCounterAndSurface) {
     HeadlessQueueTick();
     HeadlessQueueTick();
     EXPECT_EQ(run.Run(), 0);
-    EXPECT_EQ(SurfacesOf("Lock"), (std::vector<std::string>{"offscreen2", "offscreen1",
-                                                            "offscreen1", "offscreen2"}));
+    EXPECT_EQ(SurfacesOf("Lock"),
+              (std::vector<std::string>{"offscreen2", "offscreen1", "offscreen1", "offscreen2"}));
     EXPECT_EQ(SurfacesOf("Unlock"),
               (std::vector<std::string>{"offscreen2", "offscreen1", "offscreen2"}));
     ASSERT_EQ(HeadlessFrames().size(), 3u);
@@ -234,7 +241,7 @@ TEST_F(Viewer, SurfaceLossDuringTheBlitRestoresAndStillFlips) {
     EXPECT_EQ(CallsAfter("BltFast", 4),
               (std::vector<std::string>{"Restore primary", "Restore offscreen1",
                                         "Restore offscreen2", "Flip primary"}));
-    EXPECT_EQ(HeadlessCallsOf("BltFast").size(), 2u);  // the lost blit is not repeated
+    EXPECT_EQ(HeadlessCallsOf("BltFast").size(), 2u); // the lost blit is not repeated
     EXPECT_EQ(HeadlessFramesPresented(), 2);
     // The second frame reaches the screen whole.
     EXPECT_EQ(ReadCounterText(HeadlessFrames()[1]), "1.st Frame");
@@ -316,7 +323,8 @@ TEST(Keys, TurnAndMoveTheCameraByTheTable) {
         Matrix4 expected = start;
         apply(expected);
         EXPECT_EQ(WindowProc(nullptr, WM_KEYDOWN, key, 0), 0);
-        for (int i = 0; i < 16; ++i) EXPECT_EQ(CameraMatrix.m[i], expected.m[i]) << key << " " << i;
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(CameraMatrix.m[i], expected.m[i]) << key << " " << i;
     };
     expectKey(VK_LEFT, [](Matrix4& m) { Matrix4RotateY(m, 0.06283185f); });
     expectKey(VK_RIGHT, [](Matrix4& m) { Matrix4RotateY(m, -0.06283185f); });
@@ -346,11 +354,14 @@ TEST(Keys, OppositeKeysCancelAndAHundredTurnsMakeAFullTurn) {
         CameraMatrix = start;
         WindowProc(nullptr, WM_KEYDOWN, a, 0);
         WindowProc(nullptr, WM_KEYDOWN, b, 0);
-        for (int i = 0; i < 16; ++i) EXPECT_NEAR(CameraMatrix.m[i], start.m[i], 1e-5f) << a;
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(CameraMatrix.m[i], start.m[i], 1e-5f) << a;
     }
     CameraMatrix = start;
-    for (int i = 0; i < 100; ++i) WindowProc(nullptr, WM_KEYDOWN, VK_LEFT, 0);
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(CameraMatrix.m[i], start.m[i], 1e-4f) << i;
+    for (int i = 0; i < 100; ++i)
+        WindowProc(nullptr, WM_KEYDOWN, VK_LEFT, 0);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(CameraMatrix.m[i], start.m[i], 1e-4f) << i;
 }
 
 TEST(WindowProcedure, PassesOtherMessagesToTheDefaultHandling) {
@@ -366,7 +377,7 @@ TEST(WindowProcedure, PassesOtherMessagesToTheDefaultHandling) {
 TEST_F(Viewer, EscapeShowsTheCursorClosesAndEndsWithZero) {
     HeadlessQueueTick();
     HeadlessQueueKey(VK_ESCAPE);
-    HeadlessQueueTick();  // never reached: the window is gone
+    HeadlessQueueTick(); // never reached: the window is gone
     EXPECT_EQ(run.Run(), 0);
     EXPECT_EQ(HeadlessCursorCount(), 0);
     const auto cursor = HeadlessCallsOf("ShowCursor");

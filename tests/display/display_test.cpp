@@ -6,7 +6,9 @@
 
 namespace {
 
-LRESULT CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
 
 HWND MakeWindow() {
     WNDCLASSEXA windowClass = {};
@@ -49,7 +51,8 @@ TEST(Display, LockGivesTheCurrentSurfaceAndPresentShowsItAndSwitches) {
         EXPECT_EQ(HeadlessFrames().back().back(), colour);
     }
     std::vector<std::string> locked;
-    for (const auto& call : HeadlessCallsOf("Lock")) locked.push_back(call.surface);
+    for (const auto& call : HeadlessCallsOf("Lock"))
+        locked.push_back(call.surface);
     EXPECT_EQ(locked, (std::vector<std::string>{"offscreen2", "offscreen1", "offscreen2"}));
 
     ReleaseDisplay();

@@ -17,7 +17,8 @@ std::unique_ptr<PixelImage> NumberedFont(int32_t width = 176, int32_t height = 7
     image->width = width;
     image->height = height;
     image->pixels = std::make_unique<uint32_t[]>(size_t(width) * height);
-    for (int32_t i = 0; i < width * height; ++i) image->pixels[i] = uint32_t(i + 1);
+    for (int32_t i = 0; i < width * height; ++i)
+        image->pixels[i] = uint32_t(i + 1);
     return image;
 }
 
@@ -58,7 +59,8 @@ TEST_F(Font, CounterTextCoversItsCells) {
     DrawString("0.th Frame", 10, 10, target.data());
     std::vector<std::tuple<int32_t, int32_t, char>> cells;
     const char* text = "0.th Frame";
-    for (int j = 0; j < 10; ++j) cells.emplace_back(10 + 11 * j, 10, text[j]);
+    for (int j = 0; j < 10; ++j)
+        cells.emplace_back(10 + 11 * j, 10, text[j]);
     ExpectOnly(cells);
     // Columns 10 to 119 and rows 10 to 22, the space painted as its cell.
     EXPECT_EQ(target[10 * W + 10], FontPixel('0', 0, 0));
@@ -72,14 +74,14 @@ TEST_F(Font, EdgesClipStrictlyAtZeroAndBeforeTheSize) {
     DrawGlyph(-5, 100, 'C', target.data());
     DrawGlyph(W - 4, H - 3, 'D', target.data());
     ExpectOnly({{0, 50, 'A'}, {50, 0, 'B'}, {-5, 100, 'C'}, {W - 4, H - 3, 'D'}});
-    EXPECT_EQ(target[50 * W + 0], 0u);                      // column 0 never written
+    EXPECT_EQ(target[50 * W + 0], 0u); // column 0 never written
     EXPECT_EQ(target[50 * W + 1], FontPixel('A', 1, 0));
-    EXPECT_EQ(target[0 * W + 50], 0u);                      // row 0 never written
-    EXPECT_EQ(target[100 * W + 1], FontPixel('C', 6, 0));   // only columns 6..10 show
+    EXPECT_EQ(target[0 * W + 50], 0u);                    // row 0 never written
+    EXPECT_EQ(target[100 * W + 1], FontPixel('C', 6, 0)); // only columns 6..10 show
     EXPECT_EQ(target[100 * W + 5], FontPixel('C', 10, 0));
     EXPECT_EQ(target[100 * W + 6], 0u);
     EXPECT_EQ(target[(H - 1) * W + W - 1], FontPixel('D', 3, 2));
-    EXPECT_EQ(target[(H - 2) * W + 0], 0u);                 // nothing wraps to the next row
+    EXPECT_EQ(target[(H - 2) * W + 0], 0u); // nothing wraps to the next row
 }
 
 TEST_F(Font, LineFeedsMoveDownFourteenAndBackToX) {
@@ -122,7 +124,7 @@ TEST(LoadFont, MissingOrTooSmallPicturesAreRefused) {
     FontTargetHeight = 2;
     EXPECT_EQ(LoadFont(512, 384), 0);
     EXPECT_EQ(FontImage, nullptr);
-    EXPECT_EQ(FontTargetWidth, 1);  // not recorded
+    EXPECT_EQ(FontTargetWidth, 1); // not recorded
     EXPECT_EQ(FontTargetHeight, 2);
 
     auto write = [](int32_t w, int32_t h) {

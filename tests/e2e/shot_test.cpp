@@ -33,16 +33,17 @@ Result Shot(const TempDir& dir, const std::string& arguments) {
     return result;
 }
 
-int Lines(const std::string& text) { return int(std::count(text.begin(), text.end(), '\n')); }
+int Lines(const std::string& text) {
+    return int(std::count(text.begin(), text.end(), '\n'));
+}
 
 TEST(Shot, BadArgumentsGiveTwoWithTheUsage) {
     TempDir dir;
     for (const char* arguments :
          {"", "--frames 2", "--out x.bmp", "--out x.png --frames 0", "--out x.png --frames -3",
           "--out x.png --frames 2x", "--out x.png --camera 1,2,3",
-          "--out x.png --camera 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,nan",
-          "--out x.png --keys left,jump", "--out x.png --keys ''", "--out x.png --bogus 1",
-          "--out"}) {
+          "--out x.png --camera 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,nan", "--out x.png --keys left,jump",
+          "--out x.png --keys ''", "--out x.png --bogus 1", "--out"}) {
         const Result result = Shot(dir, arguments);
         EXPECT_EQ(result.exitCode, 2) << arguments;
         EXPECT_NE(result.err.find("usage: vexmont-shot"), std::string::npos) << arguments;
@@ -107,15 +108,15 @@ TEST(Shot, WritesTheLastFrameWithItsCounter) {
 
     // Keys after the camera, in order: a turn and its opposite give the same image.
     const std::string camera = "--camera -1,0,0,0,0,-1,0,0,0,0,1,0,0,40,-40,1";
-    ASSERT_EQ(Shot(dir, "--dir scene " + camera + " --keys LEFT,right --out keys.ppm").exitCode,
-              0);
+    ASSERT_EQ(Shot(dir, "--dir scene " + camera + " --keys LEFT,right --out keys.ppm").exitCode, 0);
     ASSERT_EQ(Shot(dir, "--dir scene " + camera + " --out plain.ppm").exitCode, 0);
     const std::vector<uint32_t> keys = ReadPpm(dir.Path() / "keys.ppm");
     const std::vector<uint32_t> plain = ReadPpm(dir.Path() / "plain.ppm");
     ASSERT_FALSE(plain.empty());
     EXPECT_EQ(ReadCounterText(plain), "0.th Frame");
     size_t differing = 0;
-    for (size_t i = 0; i < plain.size(); ++i) differing += plain[i] != keys[i];
+    for (size_t i = 0; i < plain.size(); ++i)
+        differing += plain[i] != keys[i];
     EXPECT_LT(differing, plain.size() / 100);
 }
 

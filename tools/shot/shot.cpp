@@ -58,7 +58,8 @@ std::vector<std::string> SplitCommas(std::string_view text) {
 
 std::string Lower(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -70,8 +71,7 @@ bool ParseCamera(std::string_view text, Matrix4& m) {
         char* end = nullptr;
         errno = 0;
         const float value = std::strtof(begin, &end);
-        if (end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(value))
-            return false;
+        if (end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(value)) return false;
         m.m[i] = value;
     }
     return true;
@@ -79,8 +79,8 @@ bool ParseCamera(std::string_view text, Matrix4& m) {
 
 bool ParseKeys(std::string_view text, std::vector<WPARAM>& keys) {
     static constexpr std::pair<std::string_view, WPARAM> Names[] = {
-        {"left", VK_LEFT},     {"right", VK_RIGHT},   {"up", VK_UP},
-        {"down", VK_DOWN},     {"insert", VK_INSERT}, {"delete", VK_DELETE}};
+        {"left", VK_LEFT}, {"right", VK_RIGHT},   {"up", VK_UP},
+        {"down", VK_DOWN}, {"insert", VK_INSERT}, {"delete", VK_DELETE}};
     for (const std::string& part : SplitCommas(text)) {
         const std::string name = Lower(part);
         bool known = false;
@@ -145,7 +145,8 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
 std::string LastLogLine() {
     std::ifstream log(LogFileName);
     std::string line, last;
-    while (std::getline(log, line)) last = line;
+    while (std::getline(log, line))
+        last = line;
     return last;
 }
 
@@ -214,8 +215,10 @@ int main(int argc, char** argv) {
         const Matrix4 camera = *options.camera;
         HeadlessQueueAction([camera] { CameraMatrix = camera; });
     }
-    for (WPARAM key : options.keys) HeadlessQueueKey(key);
-    for (long i = 0; i < options.frames; ++i) HeadlessQueueTick();
+    for (WPARAM key : options.keys)
+        HeadlessQueueKey(key);
+    for (long i = 0; i < options.frames; ++i)
+        HeadlessQueueTick();
     HeadlessQueueClose();
 
     WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);

@@ -1,0 +1,9 @@
+// The viewer's process entry where the runtime does not call WinMain itself.
+#include "app/viewer.h"
+#include "platform/sdl/sdl_platform.h"
+
+int main(int, char**) {
+    const int code = WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);
+    SdlShutdown();
+    return code;
+}

@@ -1,0 +1,203 @@
+// The real viewer on a virtual X display: start-up, a frame on the screen, Escape.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <regex>
+#include <thread>
+#include <unistd.h>
+
+#include "demo_scene.h"
+#include "process.h"
+#include "support/temp_files.h"
+#include "viewer_run.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int ScreenW = 1024, ScreenH = 768;
+
+// A virtual X server on a display number it picks itself.
+class VirtualDisplay {
+  public:
+    explicit VirtualDisplay(const std::filesystem::path& logFile) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        server_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                     "1024x768x24", "-nolisten", "tcp", "-noreset"},
+            std::vector<std::string>{}, std::filesystem::path{}, logFile, fds[1]);
+        close(fds[1]);
+        std::string number;
+        pollfd readable{fds[0], POLLIN, 0};
+        while (poll(&readable, 1, 10000) > 0) {
+            char c;
+            if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+            number += c;
+        }
+        close(fds[0]);
+        if (!number.empty()) name_ = ":" + number;
+    }
+    const std::string& Name() const { return name_; }
+
+  private:
+    std::unique_ptr<ChildProcess> server_;
+    std::string name_;
+};
+
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels; // 0x00RRGGBB
+};
+
+uint32_t BigEndian32(const std::string& data, size_t offset) {
+    const auto* p = reinterpret_cast<const uint8_t*>(data.data() + offset);
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// A 32-bit TrueColor XWD dump of the root window.
+std::optional<Screenshot> ReadXwd(const std::filesystem::path& path) {
+    const std::string data = ReadWholeFile(path);
+    if (data.size() < 100) return std::nullopt;
+    auto field = [&](int i) { return BigEndian32(data, size_t(i) * 4); };
+    const uint32_t headerSize = field(0), width = field(4), height = field(5);
+    const uint32_t byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12);
+    const uint32_t redMask = field(14), greenMask = field(15), blueMask = field(16);
+    const uint32_t colours = field(19);
+    const size_t start = size_t(headerSize) + size_t(colours) * 12;
+    if (bitsPerPixel != 32 || redMask != 0xFF0000 || greenMask != 0xFF00 || blueMask != 0xFF ||
+        data.size() < start + size_t(bytesPerLine) * height)
+        return std::nullopt;
+    Screenshot shot{int(width), int(height), std::vector<uint32_t>(size_t(width) * height)};
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            const auto* p = reinterpret_cast<const uint8_t*>(data.data() + start +
+                                                             size_t(y) * bytesPerLine + x * 4);
+            const uint32_t value = byteOrder ? uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]
+                                             : uint32_t(p[3]) << 24 | p[2] << 16 | p[1] << 8 | p[0];
+            shot.pixels[size_t(y) * width + x] = value & 0xFFFFFF;
+        }
+    return shot;
+}
+
+// The 512 x 384 frame inside a screen that shows it at twice its size.
+std::vector<uint32_t> HalfSize(const Screenshot& shot) {
+    std::vector<uint32_t> frame(512 * 384);
+    for (int y = 0; y < 384; ++y)
+        for (int x = 0; x < 512; ++x)
+            frame[size_t(y) * 512 + x] = shot.pixels[size_t(2 * y) * ScreenW + 2 * x];
+    return frame;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return done();
+}
+
+// Environment for a child that must not see the session's own display.
+std::vector<std::string> DisplayEnv(const std::string& display) {
+    return {"DISPLAY=" + display, "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=",
+            "LSAN_OPTIONS=suppressions=" VEXMONT_LSAN_SUPPRESSIONS ":print_suppressions=0"};
+}
+
+TEST(ViewerOnX11, ShowsTheRenderedFrameFullScreenAndEndsOnEscape) {
+    TempDir dir;
+    const std::filesystem::path scene = dir.Path() / "scene";
+    ASSERT_TRUE(WriteDemoScene(scene));
+
+    // What the frame must look like: the same start-up on the in-memory platform.
+    ASSERT_EQ(RunCommand({VEXMONT_SHOT, "--dir", scene.string(), "--out",
+                          (dir.Path() / "expected.ppm").string()},
+                         {}, dir.Path() / "shot.txt", 60s),
+              0)
+        << ReadWholeFile(dir.Path() / "shot.txt");
+    const std::string expectedPpm = ReadWholeFile(dir.Path() / "expected.ppm");
+    const std::string header = "P6\n512 384\n255\n";
+    ASSERT_EQ(expectedPpm.size(), header.size() + 512 * 384 * 3);
+    std::vector<uint32_t> expected(512 * 384);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const auto* p =
+            reinterpret_cast<const uint8_t*>(expectedPpm.data() + header.size() + 3 * i);
+        expected[i] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
+    std::filesystem::remove(scene / "BSP.log");
+
+    VirtualDisplay display(dir.Path() / "xvfb.txt");
+    ASSERT_FALSE(display.Name().empty())
+        << "Xvfb did not start: " << ReadWholeFile(dir.Path() / "xvfb.txt");
+    const std::vector<std::string> env = DisplayEnv(display.Name());
+
+    ChildProcess viewer({VEXMONT_VIEWER}, env, scene, dir.Path() / "viewer.txt");
+    ASSERT_TRUE(viewer.Started());
+    const bool rendering = WaitFor(
+        [&] {
+            const std::string log = ReadWholeFile(scene / "BSP.log");
+            return log.find("Rendering !\n") != std::string::npos || !viewer.Running();
+        },
+        30s);
+    ASSERT_TRUE(rendering && viewer.Running()) << "log:\n"
+                                               << ReadWholeFile(scene / "BSP.log") << "output:\n"
+                                               << ReadWholeFile(dir.Path() / "viewer.txt");
+
+    const std::filesystem::path xwd = dir.Path() / "screen.xwd";
+    std::optional<Screenshot> shot;
+    std::string counter;
+    WaitFor(
+        [&] {
+            if (RunCommand(
+                    {"xwd", "-root", "-silent", "-display", display.Name(), "-out", xwd.string()},
+                    env, dir.Path() / "xwd.txt", 20s) != 0)
+                return false;
+            shot = ReadXwd(xwd);
+            if (!shot || shot->width != ScreenW || shot->height != ScreenH) return false;
+            counter = ReadCounterText(HalfSize(*shot));
+            return !counter.empty();
+        },
+        30s);
+    ASSERT_TRUE(shot.has_value()) << ReadWholeFile(dir.Path() / "xwd.txt");
+    ASSERT_EQ(shot->width, ScreenW);
+    EXPECT_TRUE(std::regex_match(counter, std::regex("[0-9]+\\.(st|nd|th) Frame"))) << counter;
+
+    // The whole screen is the frame at twice its size, pixel for pixel; only the counter
+    // differs from frame to frame.
+    size_t differing = 0;
+    for (int y = 0; y < ScreenH; ++y)
+        for (int x = 0; x < ScreenW; ++x) {
+            if (y / 2 >= 9 && y / 2 <= 23 && x / 2 < 300) continue;
+            differing +=
+                shot->pixels[size_t(y) * ScreenW + x] != expected[size_t(y / 2) * 512 + x / 2];
+        }
+    EXPECT_EQ(differing, 0u);
+
+    EXPECT_EQ(RunCommand({"xdotool", "search", "--name", "^Vexmont 1\\.0$"}, env,
+                         dir.Path() / "search.txt", 20s),
+              0);
+    EXPECT_EQ(RunCommand({"xdotool", "key", "Escape"}, env, dir.Path() / "key.txt", 20s), 0);
+    const std::optional<int> code = viewer.Wait(20s);
+    ASSERT_TRUE(code.has_value()) << "the viewer did not end on Escape";
+    EXPECT_EQ(*code, 0) << ReadWholeFile(dir.Path() / "viewer.txt");
+}
+
+TEST(ViewerOnX11, WithoutADisplayEndsAtOnceWithOneLine) {
+    TempDir dir;
+    ASSERT_TRUE(WriteDemoScene(dir.Path()));
+    for (const char* driver : {"x11", "offscreen"}) {
+        ChildProcess viewer(
+            {VEXMONT_VIEWER},
+            {"DISPLAY=", "WAYLAND_DISPLAY=", std::string("SDL_VIDEODRIVER=") + driver,
+             "LSAN_OPTIONS=suppressions=" VEXMONT_LSAN_SUPPRESSIONS ":print_suppressions=0"},
+            dir.Path(), dir.Path() / "out.txt");
+        const std::optional<int> code = viewer.Wait(30s);
+        ASSERT_TRUE(code.has_value()) << driver << ": still waiting without a window";
+        EXPECT_EQ(*code, 0) << driver;
+        const std::string out = ReadWholeFile(dir.Path() / "out.txt");
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        EXPECT_NE(out.find("no window"), std::string::npos) << out;
+        EXPECT_EQ(ReadWholeFile(dir.Path() / "BSP.log"), "__________BSP - Log__________\n");
+    }
+}
+
+} // namespace

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "platform/headless/headless.h"
+
+namespace {
+
+std::vector<UINT> Seen;
+
+LRESULT CALLBACK Remember(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Seen.push_back(message);
+    return message == WM_TIMER ? 0 : DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND MakeWindow() {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = Remember;
+    windowClass.lpszClassName = "Test";
+    EXPECT_NE(RegisterClassExA(&windowClass), 0);
+    return CreateWindowExA(0, "Test", "t", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+}
+
+int RunLoop() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    return int(msg.wParam);
+}
+
+TEST(HeadlessMessages, TicksNeedATimerAndAUsedUpScriptCloses) {
+    HeadlessReset();
+    Seen.clear();
+    HWND window = MakeWindow();
+    ASSERT_NE(window, nullptr);
+    HeadlessQueueTick(); // no timer yet: dropped
+    HeadlessQueueAction([window] { SetTimer(window, 0, 20, nullptr); });
+    HeadlessQueueTick();
+    HeadlessQueueKey(VK_LEFT);
+    EXPECT_EQ(RunLoop(), 0);
+    EXPECT_EQ(Seen, (std::vector<UINT>{WM_TIMER, WM_KEYDOWN, WM_CLOSE, WM_DESTROY}));
+    EXPECT_FALSE(HeadlessWindowAlive());
+}
+
+TEST(HeadlessMessages, QuitCodeEndsTheLoop) {
+    HeadlessReset();
+    Seen.clear();
+    MakeWindow();
+    HeadlessQueueAction([] { PostQuitMessage(3); });
+    HeadlessQueueTick();
+    EXPECT_EQ(RunLoop(), 3);
+    EXPECT_TRUE(Seen.empty());
+}
+
+TEST(HeadlessFaults, CountedPerOperationAndSurface) {
+    HeadlessReset();
+    HWND window = MakeWindow();
+    LPDIRECTDRAW dd = nullptr;
+    HeadlessFail("DirectDrawCreate", "", DDERR_GENERIC, 1);
+    EXPECT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DDERR_GENERIC);
+    EXPECT_EQ(dd, nullptr);
+    ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+    ASSERT_EQ(dd->SetCooperativeLevel(window, 0x13), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(8, 4, 32), DD_OK);
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.dwWidth = 8;
+    desc.dwHeight = 4;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    LPDIRECTDRAWSURFACE one = nullptr, two = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&desc, &one, nullptr), DD_OK);
+    ASSERT_EQ(dd->CreateSurface(&desc, &two, nullptr), DD_OK);
+
+    HeadlessFail("Lock", "offscreen2", DDERR_SURFACEBUSY, 2);
+    EXPECT_EQ(one->Lock(nullptr, &desc, 0, nullptr), DD_OK);
+    EXPECT_EQ(one->Lock(nullptr, &desc, 0, nullptr), DDERR_SURFACEBUSY); // already locked
+    EXPECT_EQ(one->Unlock(nullptr), DD_OK);
+    EXPECT_EQ(one->Unlock(nullptr), DDERR_NOTLOCKED);
+    EXPECT_EQ(two->Lock(nullptr, &desc, 0, nullptr), DDERR_SURFACEBUSY);
+    EXPECT_EQ(two->Lock(nullptr, &desc, 0, nullptr), DDERR_SURFACEBUSY);
+    EXPECT_EQ(two->Lock(nullptr, &desc, 0, nullptr), DD_OK);
+    EXPECT_EQ(desc.lPitch, 32);
+    EXPECT_EQ(desc.ddpfPixelFormat.dwRGBBitCount, 32u);
+    two->Unlock(nullptr);
+
+    desc.dwSize = 108 + 4; // a record of another size is refused
+    EXPECT_EQ(one->Lock(nullptr, &desc, 0, nullptr), DDERR_INVALIDPARAMS);
+    one->Release();
+    EXPECT_EQ(HeadlessUseAfterRelease(), 0);
+    one->Lock(nullptr, &desc, 0, nullptr);
+    EXPECT_EQ(HeadlessUseAfterRelease(), 1);
+    two->Release();
+    dd->Release();
+}
+
+} // namespace
