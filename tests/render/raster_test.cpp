@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "geometry/projection.h"
@@ -260,6 +261,45 @@ TEST_F(Raster, SpansDivideEvery16Pixels) {
             EXPECT_NE(row, ModelSpan(n, uz, iz, 15, *wide)) << n;
         }
         EXPECT_NE(row, ModelSpan(n, uz, iz, 8, *wide)) << n;
+    }
+}
+
+TEST_F(Raster, SharedEdgesNeitherOverlapNorLeaveGaps) {
+    // Random convex quads split along a diagonal: the two triangles cover exactly the
+    // quad's pixels, each pixel once.
+    const auto solid = SolidTexture(1);
+    Bind(*solid);
+    std::mt19937 engine(7);
+    const auto uniform = [&](float lo, float hi) {
+        return lo + (hi - lo) * float(engine() / 4294967296.0);
+    };
+    std::vector<uint32_t> whole = BlankFrame(), first = BlankFrame(), second = BlankFrame();
+    for (int trial = 0; trial < 100; ++trial) {
+        const float cx = uniform(60, 450), cy = uniform(60, 320), radius = uniform(2, 55);
+        float angle = uniform(0, 1.5f);
+        ScreenVertex q[4];
+        for (ScreenVertex& v : q) {
+            v = {cx + radius * std::cos(angle), cy + radius * std::sin(angle), 1, 0, 0};
+            angle += uniform(0.3f, 1.5f);
+        }
+        double area = 0;
+        for (int i = 0; i < 4; ++i)
+            area += double(q[i].x) * q[(i + 1) % 4].y - double(q[(i + 1) % 4].x) * q[i].y;
+        if (area > 0) std::swap(q[1], q[3]); // counter-clockwise on the screen
+
+        std::fill(whole.begin(), whole.end(), 0);
+        std::fill(first.begin(), first.end(), 0);
+        std::fill(second.begin(), second.end(), 0);
+        RasterizePolygon(MakePolygon({q[0], q[1], q[2], q[3]}), whole.data());
+        RasterizePolygon(MakePolygon({q[0], q[1], q[2]}), first.data());
+        RasterizePolygon(MakePolygon({q[0], q[2], q[3]}), second.data());
+        size_t overlaps = 0, mismatches = 0;
+        for (size_t i = 0; i < whole.size(); ++i) {
+            overlaps += first[i] & second[i];
+            mismatches += whole[i] != (first[i] | second[i]);
+        }
+        ASSERT_EQ(overlaps, 0u) << "trial " << trial;
+        ASSERT_EQ(mismatches, 0u) << "trial " << trial;
     }
 }
 

@@ -255,7 +255,7 @@ TEST(Bspc, MaterialImagesBecomePowerOfTwoBitmaps) {
     ASSERT_TRUE(WriteFileBytes(dir.File("img/exact.bmp"), BitmapBytes(4, 2, exact)));
     ObjBuilder scene;
     scene.Material("odd", "odd.bmp");
-    scene.Material("exact#1", "img/exact.bmp");
+    scene.Material("exact#1", "img\\exact.bmp"); // as Windows exports write it
     scene.Material("plain");
     scene.Use("exact#1");
     scene.Face({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
@@ -310,6 +310,15 @@ TEST(Bspc, BadInputsGiveClearMessages) {
     EXPECT_TRUE(Contains(c.messages.error, "cannot read texture image")) << c.messages.error;
     EXPECT_TRUE(Contains(c.messages.error, "nothere.png")) << c.messages.error;
     EXPECT_FALSE(std::filesystem::exists(dir.File("out/Vuze.BSP"))) << "nothing written";
+
+    ObjBuilder unknownMaterial;
+    unknownMaterial.Material("wall");
+    unknownMaterial.Use("walls");
+    unknownMaterial.Face({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
+    c = Compile(unknownMaterial.Write(dir, "unknown"), dir);
+    EXPECT_FALSE(c.ok);
+    EXPECT_TRUE(Contains(c.messages.error, "names materials that cannot be read"))
+        << c.messages.error;
 
     ObjBuilder degenerate;
     degenerate.Face({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});

@@ -57,6 +57,13 @@ bool ReadObjScene(const BspcOptions& options, Scene& scene, BspcMessages& messag
     std::string err;
     const bool loaded = tinyobj::LoadObj(&attrib, &shapes, &objMaterials, &warn, &err,
                                          options.objPath.c_str(), mtlDir.c_str(), true);
+    // A material library or material that cannot be found would silently turn textured
+    // faces grey: the author wants to know.
+    if (loaded && warn.find("not found") != std::string::npos) {
+        messages.error =
+            "scene \"" + options.objPath + "\" names materials that cannot be read: " + Trim(warn);
+        return false;
+    }
     if (!warn.empty()) messages.warnings.push_back(Trim(warn));
     if (!loaded) {
         messages.error = "cannot read scene \"" + options.objPath + "\": " + Trim(err);
@@ -81,18 +88,22 @@ bool ReadObjScene(const BspcOptions& options, Scene& scene, BspcMessages& messag
         auto found = materialSlot.find(objMaterial);
         if (found != materialSlot.end()) return found->second;
         SceneMaterial material;
-        std::string name = "default";
+        std::string materialName = "default";
         if (objMaterial >= 0) {
             const tinyobj::material_t& source = objMaterials[size_t(objMaterial)];
-            name = source.name;
+            materialName = source.name;
             material.color = ColorFromKd(source.diffuse);
             if (!source.diffuse_texname.empty()) {
-                fs::path image(source.diffuse_texname);
+                // Scenes exported on Windows often name images with backslashes.
+                std::string name = source.diffuse_texname;
+                for (char& c : name)
+                    if (c == '\\') c = '/';
+                fs::path image(name);
                 if (image.is_relative()) image = baseDir / image;
                 material.imagePath = image.string();
             }
         }
-        std::string safe = SafeTextureName(name);
+        std::string safe = SafeTextureName(materialName);
         const std::string stem = safe;
         for (int n = 2; usedNames.count(safe) != 0; ++n)
             safe = stem + "_" + std::to_string(n);
