@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
         sizes.push_back(std::atoll(argv[i]));
     if (sizes.empty()) sizes = {10000, 100000};
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vexmont-bspc-bench";
-    std::filesystem::create_directories(dir);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
     for (int64_t size : sizes) {
         const std::string path = (dir / ("scene" + std::to_string(size) + ".obj")).string();
         const int64_t triangles = WriteScene(path, size);
@@ -136,7 +137,7 @@ int main(int argc, char** argv) {
                     readTime + buildTime + mendTime + encodeTime, (long long)stats.outputTriangles,
                     (long long)stats.splits, (long long)mended, (long long)stats.nodes, stats.depth,
                     outcome.c_str());
-        std::filesystem::remove(path);
+        std::filesystem::remove(path, ec);
     }
     return 0;
 }
