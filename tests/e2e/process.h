@@ -3,7 +3,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -36,3 +38,23 @@ int RunCommand(const std::vector<std::string>& argv, const std::vector<std::stri
                const std::filesystem::path& outputFile, std::chrono::milliseconds timeout);
 
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// A virtual X server (Xvfb, 1024 x 768 x 24) on a display number it picks itself; stopped
+// at scope end. Name() is empty when it did not start.
+class VirtualDisplay {
+  public:
+    explicit VirtualDisplay(const std::filesystem::path& logFile);
+    const std::string& Name() const { return name_; }
+
+  private:
+    std::unique_ptr<ChildProcess> server_;
+    std::string name_;
+};
+
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels; // 0x00RRGGBB, top row first
+};
+// The root window of display as xwd dumps it (32-bit TrueColor); nothing on failure.
+std::optional<Screenshot> TakeScreenshot(const std::string& display,
+                                         const std::filesystem::path& scratchDir);

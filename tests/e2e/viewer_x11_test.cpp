@@ -1,9 +1,7 @@
 // The real viewer on a virtual X display: start-up, a frame on the screen, Escape.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <regex>
 #include <thread>
-#include <unistd.h>
 
 #include "demo_scene.h"
 #include "process.h"
@@ -15,69 +13,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int ScreenW = 1024, ScreenH = 768;
-
-// A virtual X server on a display number it picks itself.
-class VirtualDisplay {
-  public:
-    explicit VirtualDisplay(const std::filesystem::path& logFile) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        server_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                     "1024x768x24", "-nolisten", "tcp", "-noreset"},
-            std::vector<std::string>{}, std::filesystem::path{}, logFile, fds[1]);
-        close(fds[1]);
-        std::string number;
-        pollfd readable{fds[0], POLLIN, 0};
-        while (poll(&readable, 1, 10000) > 0) {
-            char c;
-            if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-            number += c;
-        }
-        close(fds[0]);
-        if (!number.empty()) name_ = ":" + number;
-    }
-    const std::string& Name() const { return name_; }
-
-  private:
-    std::unique_ptr<ChildProcess> server_;
-    std::string name_;
-};
-
-struct Screenshot {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels; // 0x00RRGGBB
-};
-
-uint32_t BigEndian32(const std::string& data, size_t offset) {
-    const auto* p = reinterpret_cast<const uint8_t*>(data.data() + offset);
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-// A 32-bit TrueColor XWD dump of the root window.
-std::optional<Screenshot> ReadXwd(const std::filesystem::path& path) {
-    const std::string data = ReadWholeFile(path);
-    if (data.size() < 100) return std::nullopt;
-    auto field = [&](int i) { return BigEndian32(data, size_t(i) * 4); };
-    const uint32_t headerSize = field(0), width = field(4), height = field(5);
-    const uint32_t byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12);
-    const uint32_t redMask = field(14), greenMask = field(15), blueMask = field(16);
-    const uint32_t colours = field(19);
-    const size_t start = size_t(headerSize) + size_t(colours) * 12;
-    if (bitsPerPixel != 32 || redMask != 0xFF0000 || greenMask != 0xFF00 || blueMask != 0xFF ||
-        data.size() < start + size_t(bytesPerLine) * height)
-        return std::nullopt;
-    Screenshot shot{int(width), int(height), std::vector<uint32_t>(size_t(width) * height)};
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x) {
-            const auto* p = reinterpret_cast<const uint8_t*>(data.data() + start +
-                                                             size_t(y) * bytesPerLine + x * 4);
-            const uint32_t value = byteOrder ? uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]
-                                             : uint32_t(p[3]) << 24 | p[2] << 16 | p[1] << 8 | p[0];
-            shot.pixels[size_t(y) * width + x] = value & 0xFFFFFF;
-        }
-    return shot;
-}
 
 // The 512 x 384 frame inside a screen that shows it at twice its size.
 std::vector<uint32_t> HalfSize(const Screenshot& shot) {
@@ -142,16 +77,11 @@ TEST(ViewerOnX11, ShowsTheRenderedFrameFullScreenAndEndsOnEscape) {
                                                << ReadWholeFile(scene / "BSP.log") << "output:\n"
                                                << ReadWholeFile(dir.Path() / "viewer.txt");
 
-    const std::filesystem::path xwd = dir.Path() / "screen.xwd";
     std::optional<Screenshot> shot;
     std::string counter;
     WaitFor(
         [&] {
-            if (RunCommand(
-                    {"xwd", "-root", "-silent", "-display", display.Name(), "-out", xwd.string()},
-                    env, dir.Path() / "xwd.txt", 20s) != 0)
-                return false;
-            shot = ReadXwd(xwd);
+            shot = TakeScreenshot(display.Name(), dir.Path());
             if (!shot || shot->width != ScreenW || shot->height != ScreenH) return false;
             counter = ReadCounterText(HalfSize(*shot));
             return !counter.empty();
