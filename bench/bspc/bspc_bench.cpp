@@ -12,6 +12,7 @@
 #include "tools/bspc/bsp_builder.h"
 #include "tools/bspc/map_writer.h"
 #include "tools/bspc/obj_reader.h"
+#include "tools/bspc/tjunctions.h"
 
 namespace {
 
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
         sizes.push_back(std::atoll(argv[i]));
     if (sizes.empty()) sizes = {10000, 100000};
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vexmont-bspc-bench";
-    std::filesystem::create_directories(dir);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
     for (int64_t size : sizes) {
         const std::string path = (dir / ("scene" + std::to_string(size) + ".obj")).string();
         const int64_t triangles = WriteScene(path, size);
@@ -118,19 +120,24 @@ int main(int argc, char** argv) {
             return 1;
         }
         start = std::chrono::steady_clock::now();
+        const int64_t mended = MendTJunctions(*root, stats);
+        const double mendTime = Seconds(start);
+        start = std::chrono::steady_clock::now();
         std::vector<uint8_t> bytes;
         int32_t vertexCount = 0;
         const std::vector<std::string> names = {"default"};
         const bool encoded = EncodeMap(*root, names, bytes, vertexCount, messages);
         const double encodeTime = Seconds(start);
-        std::printf("%lld triangles: read %.2f s, tree %.2f s, encode %.2f s, total %.2f s; "
-                    "output %lld triangles, %lld splits, %lld nodes, depth %d; %s\n",
-                    (long long)triangles, readTime, buildTime, encodeTime,
-                    readTime + buildTime + encodeTime, (long long)stats.outputTriangles,
-                    (long long)stats.splits, (long long)stats.nodes, stats.depth,
-                    encoded ? ("map " + std::to_string(bytes.size()) + " bytes").c_str()
-                            : ("not a map: " + messages.error).c_str());
-        std::filesystem::remove(path);
+        const std::string outcome = encoded ? "map " + std::to_string(bytes.size()) + " bytes"
+                                            : "not a map: " + messages.error;
+        std::printf("%lld triangles: read %.2f s, tree %.2f s, t-junctions %.2f s, encode %.2f s, "
+                    "total %.2f s; output %lld triangles, %lld splits, %lld mended, %lld nodes, "
+                    "depth %d; %s\n",
+                    (long long)triangles, readTime, buildTime, mendTime, encodeTime,
+                    readTime + buildTime + mendTime + encodeTime, (long long)stats.outputTriangles,
+                    (long long)stats.splits, (long long)mended, (long long)stats.nodes, stats.depth,
+                    outcome.c_str());
+        std::filesystem::remove(path, ec);
     }
     return 0;
 }

@@ -264,8 +264,8 @@ TEST(BspcRender, SplitFacesShowTheSameTexelsAsTheWholeFace) {
             // Slanted planes behind the camera, many enough that the builder cuts the wall
             // with them rather than leave them all on one side of the wall's plane.
             scene.Use("splitter");
-            for (int i = 0; i < 60; ++i) {
-                const double x = -55 + 1.9 * i;
+            for (int i = 0; i < 200; ++i) {
+                const double x = -55 + 0.55 * i;
                 scene.Face({{x, 0, 60}, {x + 9, 90, 60}, {x + 9, 90, 80}});
             }
         }

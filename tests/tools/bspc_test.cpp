@@ -200,6 +200,54 @@ TEST(Bspc, TreeKeepsSidesAreaAndTheTextureMappingThroughSplits) {
     EXPECT_NEAR(outputArea, inputArea, inputArea * 1e-6);
 }
 
+// No vertex of the map lies strictly inside an edge of a polygon: neighbours meet vertex to
+// vertex, so the rasterizer's shared-edge rule leaves no cracks between them.
+void ExpectNoTJunctions(const Map& map) {
+    std::vector<const MapPolygon*> polygons;
+    CollectPolygons(*map.root, polygons);
+    for (const MapPolygon* p : polygons) {
+        for (int i = 0; i < 3; ++i) {
+            const MapVertex& a = *p->vertices[i];
+            const MapVertex& b = *p->vertices[(i + 1) % 3];
+            const double d[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
+            const double length2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+            for (int32_t k = 0; k < map.vertexCount; ++k) {
+                const MapVertex& v = map.vertices[k];
+                if ((v.x == a.x && v.y == a.y && v.z == a.z) ||
+                    (v.x == b.x && v.y == b.y && v.z == b.z))
+                    continue;
+                const double e[3] = {double(v.x) - a.x, double(v.y) - a.y, double(v.z) - a.z};
+                const double t = (e[0] * d[0] + e[1] * d[1] + e[2] * d[2]) / length2;
+                if (t <= 1e-6 || t >= 1 - 1e-6) continue;
+                double off2 = 0;
+                for (int j = 0; j < 3; ++j)
+                    off2 += (e[j] - t * d[j]) * (e[j] - t * d[j]);
+                ASSERT_GT(off2, 1e-8) << "vertex " << k << " inside an edge at t " << t;
+            }
+        }
+    }
+}
+
+TEST(Bspc, NeighboursMeetVertexToVertex) {
+    TempDir dir;
+    ObjBuilder scene;
+    // One tall quad beside two short ones: the middle of the shared edge is a T-junction.
+    scene.Face({{0, 0, 0}, {10, 0, 0}, {10, 20, 0}, {0, 20, 0}});
+    scene.Face({{10, 0, 0}, {20, 0, 0}, {20, 10, 0}, {10, 10, 0}});
+    scene.Face({{10, 10, 0}, {20, 10, 0}, {20, 20, 0}, {10, 20, 0}});
+    const Compiled c = Compile(scene.Write(dir), dir);
+    ASSERT_TRUE(c.ok) << c.messages.error;
+    EXPECT_EQ(c.summary.mendedTJunctions, 1);
+    EXPECT_EQ(c.summary.bsp.outputTriangles, 7);
+    ExpectNoTJunctions(*c.map);
+
+    TempDir crowdedDir;
+    const Compiled crowded = Compile(CrowdedScene().Write(crowdedDir), crowdedDir);
+    ASSERT_TRUE(crowded.ok) << crowded.messages.error;
+    EXPECT_GT(crowded.summary.mendedTJunctions, 0);
+    ExpectNoTJunctions(*crowded.map);
+}
+
 TEST(Bspc, OutputIsDeterministicAndEqualVerticesAreShared) {
     TempDir one;
     TempDir two;

@@ -11,7 +11,7 @@ namespace {
 constexpr size_t MaxCandidates = 40;
 // One split costs about as much as this much imbalance: splits add triangles and
 // fragment textures, imbalance adds depth.
-constexpr int64_t SplitWeight = 8;
+constexpr int64_t SplitWeight = 16;
 
 struct Candidate {
     int64_t front = 0;

@@ -11,6 +11,7 @@
 #include "tools/bspc/map_writer.h"
 #include "tools/bspc/obj_reader.h"
 #include "tools/bspc/texture_convert.h"
+#include "tools/bspc/tjunctions.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     std::unique_ptr<BspNode> root =
         BuildBsp(std::move(scene.triangles), options.maxDepth, summary.bsp, messages);
     if (!root) return false;
+    summary.mendedTJunctions = MendTJunctions(*root, summary.bsp);
 
     std::vector<uint8_t> bytes;
     if (!EncodeMap(*root, names, bytes, summary.vertices, messages)) return false;
@@ -113,10 +115,10 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
 std::string FormatSummary(const BspcSummary& s) {
     char text[512];
     std::snprintf(text, sizeof text,
-                  "input triangles %lld, output triangles %lld, splits %lld, nodes %lld, "
-                  "depth %d, vertices %d, textures %d, time %.2f s",
+                  "input triangles %lld, output triangles %lld, splits %lld, t-junctions "
+                  "mended %lld, nodes %lld, depth %d, vertices %d, textures %d, time %.2f s",
                   (long long)s.inputTriangles, (long long)s.bsp.outputTriangles,
-                  (long long)s.bsp.splits, (long long)s.bsp.nodes, s.bsp.depth, s.vertices,
-                  s.textures, s.seconds);
+                  (long long)s.bsp.splits, (long long)s.mendedTJunctions, (long long)s.bsp.nodes,
+                  s.bsp.depth, s.vertices, s.textures, s.seconds);
     return text;
 }

@@ -3,7 +3,8 @@
 //
 // The stages (one file each): obj_reader turns the OBJ into triangles in map
 // coordinates, texture_convert turns each material's image into a 24-bit BMP,
-// bsp_builder builds the tree, map_writer lays out the file. CompileMap runs them all.
+// bsp_builder builds the tree, tjunctions mends cracks between neighbours, map_writer lays
+// out the file. CompileMap runs them all.
 #pragma once
 
 #include <cstdint>
@@ -80,6 +81,7 @@ struct BspcSummary {
     int64_t inputTriangles = 0;
     int64_t degenerateFaces = 0;
     BspStats bsp;
+    int64_t mendedTJunctions = 0; // triangles re-cut to meet a neighbour's vertex
     int32_t vertices = 0;
     int32_t textures = 0;
     double seconds = 0.0;
