@@ -164,6 +164,17 @@ TEST(Plane, FromPointsFollowsTheWinding) {
     EXPECT_EQ(PlaneDistance(p, {7, -3, 9}), 4.0);
 }
 
+TEST(Plane, LengthRoundedToFloatAndDFromTheStoredNormal) {
+    // n = (-3, -1, 0): len = sqrt(10) is stored as the float 3.1622777 before the divisions,
+    // which puts a one float below -3 / sqrt(10); d is formed from the stored a and b.
+    Plane p;
+    PlaneFromPoints(p, {3, -2, 0}, {2, 1, 0}, {4, -5, -1});
+    EXPECT_EQ(p.a, -0.9486832618713379f);
+    EXPECT_EQ(p.b, -0.3162277638912201f);
+    EXPECT_EQ(p.c, 0.0f);
+    EXPECT_EQ(p.d, 2.2135941982269287f);
+}
+
 TEST(Plane, CollinearPointsGiveNonFiniteValues) {
     Plane p;
     PlaneFromPoints(p, {0, 0, 0}, {1, 1, 1}, {2, 2, 2});

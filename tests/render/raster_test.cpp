@@ -114,6 +114,16 @@ TEST(ScanEdge, IntegerAndFractionalEnds) {
     ASSERT_TRUE(SetupScanEdge(a, b, e));
     EXPECT_EQ(e.xStep, -21845);
 
+    // Slope -415.25 / 25 = -16.61 and x = 488.25 + 0.75 * -16.61 = 475.7925 on scanline 204,
+    // both kept in double up to the truncation (as floats they would give -1088553 and
+    // 31181538).
+    a.x = 488.25f, a.y = 203.25f, b.x = 73, b.y = 228.25f;
+    ASSERT_TRUE(SetupScanEdge(a, b, e));
+    EXPECT_EQ(e.firstY, 204);
+    EXPECT_EQ(e.count, 25);
+    EXPECT_EQ(e.xStep, -1088552); // -1088552.96
+    EXPECT_EQ(e.x, 31181537);     // 31181537.28
+
     // Inside one scanline gap: nothing stored.
     e = {1, 2, 3, 4};
     a.y = 10.2f, b.y = 10.8f;
@@ -301,6 +311,22 @@ TEST_F(Raster, SharedEdgesNeitherOverlapNorLeaveGaps) {
         ASSERT_EQ(overlaps, 0u) << "trial " << trial;
         ASSERT_EQ(mismatches, 0u) << "trial " << trial;
     }
+}
+
+TEST_F(Raster, LastRunEndsInDouble) {
+    // 5 pixels from u = 400 at 1/z = 0.25: the pixel just past the span has 1/z = 0.25 -
+    // 5 * float(1/180) and u/z = 102.5, so u = 461.25 and the fifth pixel lands exactly on
+    // column 449. Rounding 0.25 + 5 * IZdx to float would leave it in column 448.
+    const auto wide = MakeTexture(4096, 1, [](int32_t x, int32_t) { return uint32_t(x); });
+    Bind(*wide);
+    ScreenGradients = {};
+    ScreenGradients.izdx = float(-1.0 / 180.0);
+    ScreenGradients.uzdx = 0.5f;
+    uint32_t row[6] = {};
+    DrawSpan(5, 100.0f, 0.0f, 0.25f, row);
+    const uint32_t expected[6] = {400, 412, 424, 436, 449, 0};
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(row[k], expected[k]) << k;
 }
 
 TEST_F(Raster, RunStepsTruncateTowardZero) {
