@@ -167,6 +167,20 @@ TEST_F(Viewer, MissingFontGivesFramesWithoutTextAndTheCounterStillCounts) {
     EXPECT_EQ(FrameCounter, 3);
 }
 
+TEST_F(Viewer, EveryFrameStartsFromAClearedFrameBuffer) {
+    // Without the counter text two frames from the same camera must match pixel for pixel.
+    std::filesystem::remove(run.Dir() / "Font.bmp");
+    HeadlessQueueTick();
+    HeadlessQueueAction(
+        [] { std::fill(FrameBuffer.get(), FrameBuffer.get() + 512 * 384, 0xFF00FFu); });
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    ASSERT_EQ(HeadlessFrames().size(), 2u);
+    // The wall leaves part of the screen uncovered, where only the clear reaches.
+    EXPECT_NE(std::count(HeadlessFrames()[0].begin(), HeadlessFrames()[0].end(), 0u), 0);
+    EXPECT_TRUE(HeadlessFrames()[1] == HeadlessFrames()[0]);
+}
+
 TEST_F(Viewer, FramesCarryTheCounterText) {
     HeadlessQueueTick();
     // The text goes into the surface only: the frame buffer holds the rendered scene alone.
