@@ -150,4 +150,25 @@ TEST(Camera, StartUpCameraPosition) {
         EXPECT_NEAR(product.m[i], i % 5 == 0 ? 1 : 0, 1e-5) << i;
 }
 
+TEST(Camera, MapMatrixActsBeforeTheInverseCamera) {
+    // The map is moved 5 along x in the world; the camera at the world origin looks along
+    // world x (its z axis turned onto x).
+    Map map;
+    Matrix4Identity(map.matrix);
+    Matrix4Translate(map.matrix, 5, 0, 0);
+    Matrix4 camera;
+    Matrix4Identity(camera);
+    Matrix4RotateY(camera, 1.5707964f);
+    RenderScene(camera, map, nullptr);
+    // The map origin lies 5 in front of the camera...
+    EXPECT_NEAR(ViewMatrix.m[12], 0, 1e-5);
+    EXPECT_NEAR(ViewMatrix.m[13], 0, 1e-5);
+    EXPECT_NEAR(ViewMatrix.m[14], 5, 1e-5);
+    // ...and the camera sits at -5 on the map's x axis.
+    const Point3 c = CameraPosition();
+    EXPECT_NEAR(c.x, -5, 1e-5);
+    EXPECT_NEAR(c.y, 0, 1e-5);
+    EXPECT_NEAR(c.z, 0, 1e-5);
+}
+
 } // namespace
