@@ -109,6 +109,21 @@ TEST_F(Pipeline, RejectKeepAndOnVertices) {
     ExpectPosition(p.vertices[2], 0, 0, 5);
 }
 
+TEST_F(Pipeline, PlanesKeptByTheTriangleAreNotClippedAgain) {
+    // Two vertices exactly on the top plane (their distance is exactly 0), the first of
+    // them outside the right plane. Clipping at the right plane adds a vertex between
+    // them; the top plane's verdict (keep) still stands, so the second vertex survives.
+    const Plane& top = FrustumPlanes[2];
+    const ClipVertex a = V(9, -top.c * 2, top.b * 2), b = V(-1, -top.c * 16, top.b * 16);
+    const ClipVertex c = V(-3, 3, 10);
+    ASSERT_EQ(PlaneDistance(top, {a.x, a.y, a.z}), 0.0);
+    ASSERT_EQ(PlaneDistance(top, {b.x, b.y, b.z}), 0.0);
+    const ClipPolygon p = ClipToFrustum(a, b, c, FrustumPlanes);
+    ASSERT_EQ(p.count, 4);
+    ExpectPosition(p.vertices[2], b.x, b.y, b.z);
+    ExpectPosition(p.vertices[3], c.x, c.y, c.z);
+}
+
 TEST_F(Pipeline, AllFourPlanesGiveSevenVertices) {
     const ClipPolygon p =
         ClipToFrustum(V(2, -11, 10), V(-14, 7, 10), V(14, 9.5f, 10), FrustumPlanes);
