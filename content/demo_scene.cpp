@@ -320,8 +320,10 @@ void BuildScene() {
                 {side * ArcadeOuter, AisleHeight, zLast - 10},
                 {side * NaveHalf, AisleHeight, zLast - 10}, {0, 0, -1});
         // Beyond the arcade the aisle ceiling reaches the clerestory.
-        AddQuad(Planks, {side * NaveHalf, AisleHeight, zLast - 10}, {side * ArcadeOuter, AisleHeight, zLast - 10},
-                {side * ArcadeOuter, AisleHeight, HallEnd}, {side * NaveHalf, AisleHeight, HallEnd}, {0, -1, 0});
+        AddQuad(Planks, {side * NaveHalf, AisleHeight, zLast - 10},
+                {side * ArcadeOuter, AisleHeight, zLast - 10},
+                {side * ArcadeOuter, AisleHeight, HallEnd}, {side * NaveHalf, AisleHeight, HallEnd},
+                {0, -1, 0});
         for (double x : {NaveHalf, ArcadeOuter}) {
             const V3 facing = {x == NaveHalf ? -side : side, 0, 0};
             AddQuad(Stone, {side * x, 100, zLast}, {side * x, 100, zLast - 10},

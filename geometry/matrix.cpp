@@ -3,7 +3,8 @@
 #include <cmath>
 
 void Matrix4Identity(Matrix4& m) {
-    for (int i = 0; i < 16; ++i) m.m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+    for (int i = 0; i < 16; ++i)
+        m.m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
 void Matrix4Multiply(const Matrix4& a, const Matrix4& b, Matrix4& out) {
@@ -17,7 +18,8 @@ void Matrix4Multiply(const Matrix4& a, const Matrix4& b, Matrix4& out) {
             t[4 * r + c] = float(s);
         }
     }
-    for (int i = 0; i < 16; ++i) out.m[i] = t[i];
+    for (int i = 0; i < 16; ++i)
+        out.m[i] = t[i];
 }
 
 namespace {
@@ -79,8 +81,8 @@ void Matrix4InvertAffine(const Matrix4& src, Matrix4& dst) {
     const auto p = [m](int i, int j) { return double(m[i]) * m[j]; };
     const auto p3 = [m](int i, int j, int k) { return double(m[i]) * m[j] * m[k]; };
     // det is stored as a float first; every element is then (double numerator) / det.
-    const double det = float(p3(0, 5, 10) + p3(1, 6, 8) + p3(2, 4, 9) - p3(2, 5, 8) -
-                             p3(1, 4, 10) - p3(0, 6, 9));
+    const double det =
+        float(p3(0, 5, 10) + p3(1, 6, 8) + p3(2, 4, 9) - p3(2, 5, 8) - p3(1, 4, 10) - p3(0, 6, 9));
     float* d = dst.m;
     d[0] = float((p(5, 10) - p(6, 9)) / det);
     d[1] = float((p(2, 9) - p(1, 10)) / det);
@@ -97,9 +99,9 @@ void Matrix4InvertAffine(const Matrix4& src, Matrix4& dst) {
     d[13] = float((p3(0, 9, 14) + p3(2, 8, 13) + p3(1, 10, 12) - p3(2, 9, 12) - p3(1, 8, 14) -
                    p3(0, 10, 13)) /
                   det);
-    d[14] = float((p3(2, 5, 12) + p3(0, 6, 13) + p3(1, 4, 14) - p3(0, 5, 14) - p3(2, 4, 13) -
-                   p3(1, 6, 12)) /
-                  det);
+    d[14] = float(
+        (p3(2, 5, 12) + p3(0, 6, 13) + p3(1, 4, 14) - p3(0, 5, 14) - p3(2, 4, 13) - p3(1, 6, 12)) /
+        det);
     d[3] = d[7] = d[11] = 0.0f;
     d[15] = 1.0f;
 }

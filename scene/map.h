@@ -29,7 +29,7 @@ struct MapPolygon {
 };
 
 struct MapNode {
-    int32_t flags = 0;  // bit 0: front child, bit 1: back child
+    int32_t flags = 0; // bit 0: front child, bit 1: back child
     std::unique_ptr<MapNode> front;
     std::unique_ptr<MapNode> back;
     Plane plane = {};

@@ -20,7 +20,8 @@ Matrix4 Translation(float x, float y, float z) {
 }
 
 void ExpectNearIdentity(const Matrix4& m, float tolerance) {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(m.m[i], i % 5 == 0 ? 1.0f : 0.0f, tolerance) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(m.m[i], i % 5 == 0 ? 1.0f : 0.0f, tolerance) << i;
 }
 
 TEST(Matrix4, MultiplyAppliesSecondArgumentFirstAndMayAlias) {
@@ -67,7 +68,8 @@ TEST(Matrix4, StartUpCameraSitsAtZeroFortyMinusForty) {
     Matrix4Translate(c, 0, -40, -40);
     // Rows (-1,0,0,0), (0,-1,0,0), (0,0,1,0), (0,40,-40,1) up to float error.
     const float expected[16] = {-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 40, -40, 1};
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(c.m[i], expected[i], 2e-5f) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(c.m[i], expected[i], 2e-5f) << i;
     // The fourth row is (40 sin t, -40 cos t, -40), from the float sine and cosine.
     const double s = float(std::sin(double(-3.1415925f)));
     const double co = float(std::cos(double(-3.1415925f)));
@@ -80,7 +82,8 @@ TEST(Matrix4, StartUpCameraSitsAtZeroFortyMinusForty) {
 TEST(Matrix4, HundredSmallTurnsMakeAboutOneFullTurn) {
     Matrix4 c;
     Matrix4Identity(c);
-    for (int i = 0; i < 100; ++i) Matrix4RotateY(c, 0.06283185f);
+    for (int i = 0; i < 100; ++i)
+        Matrix4RotateY(c, 0.06283185f);
     ExpectNearIdentity(c, 1e-4f);
 }
 
@@ -96,7 +99,8 @@ TEST(Matrix4, OppositeStepsCancelUpToFloatError) {
     Matrix4RotateX(c, 0.06283185f);
     Matrix4Translate(c, 0, 0, -5);
     Matrix4Translate(c, 0, 0, 5);
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(c.m[i], start.m[i], 1e-5f) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(c.m[i], start.m[i], 1e-5f) << i;
 }
 
 TEST(Matrix4, AffineInverseUndoesTheSourceAndClearsTheFourthColumn) {
@@ -106,7 +110,7 @@ TEST(Matrix4, AffineInverseUndoesTheSourceAndClearsTheFourthColumn) {
     Matrix4RotateX(src, -1.1f);
     Matrix4RotateY(src, 2.0f);
     Matrix4Translate(src, 3, -7, 11);
-    src.m[3] = 5;  // never read
+    src.m[3] = 5; // never read
     src.m[11] = -2;
 
     Matrix4 inv;
@@ -156,7 +160,7 @@ TEST(Plane, FromPointsFollowsTheWinding) {
     EXPECT_EQ(p.d, 0.0f);
     PlaneFromPoints(p, {0, 0, 0}, {0, 1, 0}, {1, 0, 0});
     EXPECT_EQ(p.c, -1.0f);
-    EXPECT_EQ(p.d, 0.0f);  // may be -0, which compares equal
+    EXPECT_EQ(p.d, 0.0f); // may be -0, which compares equal
 
     PlaneFromPoints(p, {0, 0, 5}, {3, 0, 5}, {0, 2, 5});
     EXPECT_EQ(p.c, 1.0f);
