@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/headless/state.h"
+#include "platform/memory_surface.h"
 
 namespace {
 
@@ -134,18 +135,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE eve
     if (lost) return DDERR_SURFACELOST;
     if (locked) return DDERR_SURFACEBUSY;
     locked = true;
-    desc->dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_LPSURFACE;
-    desc->dwHeight = DWORD(height);
-    desc->dwWidth = DWORD(width);
-    desc->lPitch = width * 4;
-    desc->lpSurface = pixels.data();
-    desc->ddpfPixelFormat = {};
-    desc->ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-    desc->ddpfPixelFormat.dwFlags = DDPF_RGB;
-    desc->ddpfPixelFormat.dwRGBBitCount = State().reportedBits;
-    desc->ddpfPixelFormat.dwRBitMask = 0x00FF0000;
-    desc->ddpfPixelFormat.dwGBitMask = 0x0000FF00;
-    desc->ddpfPixelFormat.dwBBitMask = 0x000000FF;
+    DescribeLockedSurface(*desc, width, height, pixels.data(), State().reportedBits);
     return DD_OK;
 }
 

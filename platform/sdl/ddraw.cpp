@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ddraw.h"
+#include "platform/memory_surface.h"
 #include "platform/sdl/sdl_platform.h"
 
 namespace {
@@ -177,18 +178,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD, HANDLE) {
     if ((primary || chainOwner) && TheScreen().lost) return DDERR_SURFACELOST;
     if (locked) return DDERR_SURFACEBUSY;
     locked = true;
-    desc->dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_LPSURFACE;
-    desc->dwHeight = DWORD(height);
-    desc->dwWidth = DWORD(width);
-    desc->lPitch = width * 4;
-    desc->lpSurface = pixels.data();
-    desc->ddpfPixelFormat = {};
-    desc->ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-    desc->ddpfPixelFormat.dwFlags = DDPF_RGB;
-    desc->ddpfPixelFormat.dwRGBBitCount = 32;
-    desc->ddpfPixelFormat.dwRBitMask = 0x00FF0000;
-    desc->ddpfPixelFormat.dwGBitMask = 0x0000FF00;
-    desc->ddpfPixelFormat.dwBBitMask = 0x000000FF;
+    DescribeLockedSurface(*desc, width, height, pixels.data(), 32);
     return DD_OK;
 }
 
