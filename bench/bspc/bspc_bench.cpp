@@ -1,6 +1,7 @@
 // vexmont-bspc-bench [TRIANGLES...]: compile time of generated scenes (default 10,000 and
-// 100,000 triangles), stage by stage. Scenes of scattered, overlapping spheres and boxes
-// give the builder many planes and many splits.
+// 100,000 triangles), stage by stage, and of the whole compilation (simplified to fit).
+// Scenes of scattered, overlapping spheres and boxes give the builder many planes and many
+// splits.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -10,8 +11,9 @@
 #include <vector>
 
 #include "tools/bspc/bsp_builder.h"
-#include "tools/bspc/map_writer.h"
-#include "tools/bspc/obj_reader.h"
+#include "tools/bspc/mesh_prep.h"
+#include "tools/bspc/scene_import.h"
+#include "tools/bspc/texture_convert.h"
 #include "tools/bspc/tjunctions.h"
 
 namespace {
@@ -100,44 +102,51 @@ int main(int argc, char** argv) {
     for (int64_t size : sizes) {
         const std::string path = (dir / ("scene" + std::to_string(size) + ".obj")).string();
         const int64_t triangles = WriteScene(path, size);
-        BspcOptions options;
-        options.objPath = path;
         BspcMessages messages;
         Scene scene;
         auto start = std::chrono::steady_clock::now();
-        if (!ReadObjScene(options, scene, messages)) {
+        if (!ImportScene(path, scene, messages)) {
             std::fprintf(stderr, "%s\n", messages.error.c_str());
             return 1;
         }
         const double readTime = Seconds(start);
         start = std::chrono::steady_clock::now();
+        TextureSet textures;
+        PrepareTextures(scene.materials, DefaultMaxTexture, textures, messages);
+        std::vector<BspTriangle> placed;
+        PlaceStats place;
+        PlaceTriangles(scene, textures, Placement{}, false, placed, place);
+        const double placeTime = Seconds(start);
+        start = std::chrono::steady_clock::now();
         BspStats stats;
-        std::unique_ptr<BspNode> root =
-            BuildBsp(std::move(scene.triangles), MaxMapTreeDepth, stats, messages);
+        std::unique_ptr<BspNode> root = BuildBsp(placed, MaxMapTreeDepth, stats, messages);
         const double buildTime = Seconds(start);
         if (!root) {
             std::fprintf(stderr, "%s\n", messages.error.c_str());
             return 1;
         }
         start = std::chrono::steady_clock::now();
+        WeldNearPositions(*root, stats);
         const int64_t mended = MendTJunctions(*root, stats);
         const double mendTime = Seconds(start);
-        start = std::chrono::steady_clock::now();
-        std::vector<uint8_t> bytes;
-        int32_t vertexCount = 0;
-        const std::vector<std::string> names = {"default"};
-        const bool encoded = EncodeMap(*root, names, bytes, vertexCount, messages);
-        const double encodeTime = Seconds(start);
-        const std::string outcome = encoded ? "map " + std::to_string(bytes.size()) + " bytes"
-                                            : "not a map: " + messages.error;
-        std::printf("%lld triangles: read %.2f s, tree %.2f s, t-junctions %.2f s, encode %.2f s, "
-                    "total %.2f s; output %lld triangles, %lld splits, %lld mended, %lld nodes, "
-                    "depth %d; %s\n",
-                    (long long)triangles, readTime, buildTime, mendTime, encodeTime,
-                    readTime + buildTime + mendTime + encodeTime, (long long)stats.outputTriangles,
-                    (long long)stats.splits, (long long)mended, (long long)stats.nodes, stats.depth,
-                    outcome.c_str());
+        std::printf("%lld triangles: read %.2f s, place %.2f s, tree %.2f s, weld and mend %.2f s; "
+                    "output %lld triangles (%.2fx), %lld splits, %lld mended, %lld nodes, "
+                    "depth %d\n",
+                    (long long)triangles, readTime, placeTime, buildTime, mendTime,
+                    (long long)stats.outputTriangles,
+                    double(stats.outputTriangles) / double(placed.size()), (long long)stats.splits,
+                    (long long)mended, (long long)stats.nodes, stats.depth);
+        // The whole compilation, simplifying when the map would not fit.
+        BspcOptions options;
+        options.scenePath = path;
+        options.outDir = (dir / "out").string();
+        BspcSummary summary;
+        BspcMessages compileMessages;
+        const bool ok = CompileMap(options, summary, compileMessages);
+        std::printf("  compile: %s\n",
+                    ok ? FormatSummary(summary).c_str() : compileMessages.error.c_str());
         std::filesystem::remove(path, ec);
     }
+    std::filesystem::remove_all(dir, ec);
     return 0;
 }

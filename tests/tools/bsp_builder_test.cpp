@@ -7,13 +7,17 @@
 
 namespace {
 
-BspTriangle Triangle(BspVertex a, BspVertex b, BspVertex c) {
+BspTriangle Triangle(MapVertex a, MapVertex b, MapVertex c) {
     BspTriangle t;
     t.v[0] = a;
     t.v[1] = b;
     t.v[2] = c;
     EXPECT_TRUE(TrianglePlane(a, b, c, t.plane));
     return t;
+}
+
+BspPiece Piece(const BspTriangle& t) {
+    return {{t.v[0], t.v[1], t.v[2]}, t.texture, t.plane};
 }
 
 double Area(const BspTriangle& t) {
@@ -25,7 +29,7 @@ double Area(const BspTriangle& t) {
 }
 
 // u = x / 4 and v = y / 8 over the whole plane z = 0.
-BspVertex At(float x, float y) {
+MapVertex At(float x, float y) {
     return {x, y, 0, x / 4, y / 8};
 }
 
@@ -43,44 +47,51 @@ TEST(BspBuilder, TrianglePlaneFacesAwayFromTheCounterClockwiseSide) {
 TEST(BspBuilder, ClassifiesWithinTheEpsilonBand) {
     const Plane plane = {1, 0, 0, 0}; // x = 0
     const float inBand = float(PlaneEpsilon / 2);
-    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(inBand, 0), At(1, 0), At(1, 1))),
+    EXPECT_EQ(ClassifyPiece(plane, Piece(Triangle(At(inBand, 0), At(1, 0), At(1, 1)))),
               PlaneSide::Front);
-    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(-1, 0), At(-inBand, 0), At(-1, 1))),
+    EXPECT_EQ(ClassifyPiece(plane, Piece(Triangle(At(-1, 0), At(-inBand, 0), At(-1, 1)))),
               PlaneSide::Back);
-    EXPECT_EQ(ClassifyTriangle(plane, Triangle(At(-1, 0), At(1, 0), At(0, 1))),
+    EXPECT_EQ(ClassifyPiece(plane, Piece(Triangle(At(-1, 0), At(1, 0), At(0, 1)))),
               PlaneSide::Spanning);
     BspTriangle on = Triangle({0, 0, 0, 0, 0}, {inBand, 1, 0, 0, 0}, {0, 0, 1, 0, 0});
-    EXPECT_EQ(ClassifyTriangle(plane, on), PlaneSide::On);
+    EXPECT_EQ(ClassifyPiece(plane, Piece(on)), PlaneSide::On);
 }
 
 TEST(BspBuilder, SplitKeepsAreaWindingPlaneAndTextureMapping) {
     const Plane cut = {1, 0, 0, -1}; // x = 1
     struct Case {
         BspTriangle t;
-        size_t front, back;
+        size_t front, back; // corners of each piece
     };
     const Case cases[] = {
-        {Triangle(At(0, 0), At(4, 0), At(0, 4)), 1, 2},  // one corner in front: 1 + quad
-        {Triangle(At(0, 0), At(4, 0), At(4, 4)), 2, 1},  // two corners in front
-        {Triangle(At(1, 0), At(3, 2), At(-1, 2)), 1, 1}, // a corner on the plane
+        {Triangle(At(0, 0), At(4, 0), At(0, 4)), 3, 4},  // one corner in front: 1 + quad
+        {Triangle(At(0, 0), At(4, 0), At(4, 4)), 4, 3},  // two corners in front
+        {Triangle(At(1, 0), At(3, 2), At(-1, 2)), 3, 3}, // a corner on the plane
     };
     for (const Case& c : cases) {
-        std::vector<BspTriangle> front;
-        std::vector<BspTriangle> back;
-        SplitTriangle(cut, c.t, front, back);
-        EXPECT_EQ(front.size(), c.front);
-        EXPECT_EQ(back.size(), c.back);
+        BspPiece front;
+        BspPiece back;
+        SplitPiece(cut, Piece(c.t), front, back);
+        EXPECT_EQ(front.v.size(), c.front);
+        EXPECT_EQ(back.v.size(), c.back);
+        // A piece cut again stays one convex piece.
+        BspPiece again;
+        BspPiece rest;
+        SplitPiece({0, 1, 0, -0.5f}, back, again, rest);
         double area = 0;
-        for (const auto* side : {&front, &back}) {
-            for (const BspTriangle& piece : *side) {
-                area += Area(piece);
-                EXPECT_EQ(ClassifyTriangle(cut, piece),
-                          side == &front ? PlaneSide::Front : PlaneSide::Back);
+        for (const BspPiece* piece : {&front, &again, &rest}) {
+            std::vector<BspTriangle> triangles;
+            TriangulatePiece(*piece, triangles);
+            EXPECT_EQ(triangles.size(), piece->v.size() - 2);
+            for (const BspTriangle& t : triangles) {
+                area += Area(t);
+                EXPECT_EQ(ClassifyPiece(cut, Piece(t)),
+                          piece == &front ? PlaneSide::Front : PlaneSide::Back);
                 Plane own;
-                ASSERT_TRUE(TrianglePlane(piece.v[0], piece.v[1], piece.v[2], own));
+                ASSERT_TRUE(TrianglePlane(t.v[0], t.v[1], t.v[2], own));
                 EXPECT_NEAR(own.c, c.t.plane.c, 1e-6) << "winding kept";
-                EXPECT_EQ(piece.plane.c, c.t.plane.c) << "the parent's plane is kept";
-                for (const BspVertex& v : piece.v) {
+                EXPECT_EQ(t.plane.c, c.t.plane.c) << "the parent's plane is kept";
+                for (const MapVertex& v : t.v) {
                     EXPECT_NEAR(v.u, v.x / 4, 1e-6);
                     EXPECT_NEAR(v.v, v.y / 8, 1e-6);
                 }
@@ -92,22 +103,20 @@ TEST(BspBuilder, SplitKeepsAreaWindingPlaneAndTextureMapping) {
 
 TEST(BspBuilder, NeighboursSplitAlongASharedEdgeGetTheSameNewVertex) {
     const Plane cut = {0.6f, 0.8f, 0, -1.3f};
-    const BspVertex a = At(0, 0);
-    const BspVertex b = At(3, 2.5f);
+    const MapVertex a = At(0, 0);
+    const MapVertex b = At(3, 2.5f);
     // Two triangles sharing the edge a-b, which they run through in opposite directions.
-    std::vector<BspTriangle> front;
-    std::vector<BspTriangle> back;
-    SplitTriangle(cut, Triangle(a, b, At(-2, 3)), front, back);
-    SplitTriangle(cut, Triangle(b, a, At(3, -1)), front, back);
-    std::vector<BspVertex> cuts;
-    for (const auto* side : {&front, &back})
-        for (const BspTriangle& t : *side)
-            for (const BspVertex& v : t.v)
+    BspPiece pieces[4];
+    SplitPiece(cut, Piece(Triangle(a, b, At(-2, 3))), pieces[0], pieces[1]);
+    SplitPiece(cut, Piece(Triangle(b, a, At(3, -1))), pieces[2], pieces[3]);
+    std::vector<MapVertex> cuts;
+    for (const BspPiece& piece : pieces)
+            for (const MapVertex& v : piece.v)
                 if (std::abs(SignedDistance(cut, v)) < 1e-4 &&
                     std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
                     cuts.push_back(v);
     ASSERT_FALSE(cuts.empty());
-    for (const BspVertex& v : cuts) {
+    for (const MapVertex& v : cuts) {
         EXPECT_EQ(v.x, cuts[0].x);
         EXPECT_EQ(v.y, cuts[0].y);
         EXPECT_EQ(v.u, cuts[0].u);
@@ -127,7 +136,8 @@ TEST(BspBuilder, BuildStopsAtTheDepthLimit) {
     EXPECT_EQ(stats.depth, 3);
     stats = {};
     EXPECT_EQ(BuildBsp(faces, 2, stats, messages), nullptr);
-    EXPECT_NE(messages.error.find("MaxMapTreeDepth"), std::string::npos) << messages.error;
+    EXPECT_TRUE(stats.tooDeep);
+    EXPECT_NE(messages.error.find("limit of 2 levels"), std::string::npos) << messages.error;
 }
 
 TEST(TextureConvert, NearestPowerOfTwo) {
@@ -135,6 +145,19 @@ TEST(TextureConvert, NearestPowerOfTwo) {
                                 {80, 64}, {96, 128}, {100, 128}, {256, 256}};
     for (const auto& c : cases)
         EXPECT_EQ(NearestPowerOfTwo(c[0]), c[1]) << c[0];
+}
+
+TEST(TextureConvert, TextureNamesStayInsideTheTextureFolderOnEverySystem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"wall", "wall"},          {"../../etc/x", "______etc_x"}, {"..", "__"},
+        {"/abs", "_abs"},          {"\\\\srv\\x", "__srv_x"}, {"c:x", "c_x"},
+        {"tab\there", "tab_here"},  {"a\x01" "b", "a_b"},           {"", "texture"},
+        {"CON", "_CON"},           {"nul", "_nul"},                {"Com1", "_Com1"},
+        {"LPT9", "_LPT9"},         {"con.txt", "con_txt"},         {"CONSOLE", "CONSOLE"},
+        {"brick 2.png", "brick_2_png"}};
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(SafeTextureName(in), out) << in;
+    EXPECT_EQ(SafeTextureName(std::string(400, 'n')).size(), size_t(MaxTextureNameLength));
 }
 
 } // namespace

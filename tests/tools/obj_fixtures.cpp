@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "support/scene_bytes.h"
+#include "tools/bspc/mesh_prep.h"
+#include "tools/bspc/scene_import.h"
 
 namespace {
 
@@ -83,13 +85,25 @@ std::string ObjBuilder::Write(const TempDir& dir, const std::string& name) const
     return path;
 }
 
-Compiled Compile(const std::string& objPath, const TempDir& dir, BspcOptions options) {
+Compiled Compile(const std::string& scenePath, const TempDir& dir, BspcOptions options) {
     Compiled result;
-    options.objPath = objPath;
+    options.scenePath = scenePath;
     options.outDir = dir.File("out");
     result.ok = CompileMap(options, result.summary, result.messages);
     if (result.ok) result.map = LoadMap(dir.File("out/Vuze.BSP"));
     return result;
+}
+
+std::vector<BspTriangle> PlacedTriangles(const std::string& scenePath) {
+    Scene scene;
+    BspcMessages messages;
+    TextureSet textures;
+    std::vector<BspTriangle> placed;
+    PlaceStats stats;
+    if (ImportScene(scenePath, scene, messages) &&
+        PrepareTextures(scene.materials, DefaultMaxTexture, textures, messages))
+        PlaceTriangles(scene, textures, Placement{}, false, placed, stats);
+    return placed;
 }
 
 void CollectPolygons(const MapNode& node, std::vector<const MapPolygon*>& out) {

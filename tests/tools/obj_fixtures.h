@@ -34,14 +34,16 @@ struct ObjBuilder {
     std::string Write(const TempDir& dir, const std::string& name = "scene") const;
 };
 
-// Compiles the OBJ at path into dir/out; the map is loaded back with LoadMap.
+// Compiles the scene at path into dir/out; the map is loaded back with LoadMap.
 struct Compiled {
     bool ok = false;
     BspcSummary summary;
     BspcMessages messages;
     std::unique_ptr<Map> map;
 };
-Compiled Compile(const std::string& objPath, const TempDir& dir, BspcOptions options = {});
+Compiled Compile(const std::string& scenePath, const TempDir& dir, BspcOptions options = {});
+// The scene's triangles as the compiler places them before building the tree (scale 1).
+std::vector<BspTriangle> PlacedTriangles(const std::string& scenePath);
 
 // Every polygon of the tree, in pre-order.
 void CollectPolygons(const MapNode& node, std::vector<const MapPolygon*>& out);

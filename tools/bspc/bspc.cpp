@@ -1,15 +1,16 @@
 #include "tools/bspc/bspc.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <sys/resource.h>
 
-#include "tools/bspc/bmp_writer.h"
 #include "tools/bspc/bsp_builder.h"
+#include "tools/bspc/map_output.h"
 #include "tools/bspc/map_writer.h"
-#include "tools/bspc/obj_reader.h"
+#include "tools/bspc/mesh_prep.h"
+#include "tools/bspc/scene_import.h"
 #include "tools/bspc/texture_convert.h"
 #include "tools/bspc/tjunctions.h"
 
@@ -18,21 +19,147 @@ namespace {
 // A triangle is degenerate when its height over the longest edge is below this share of
 // that edge: it would draw as a line at best, and its plane would be noise.
 constexpr double MinRelativeHeight = 1e-6;
+// Builds tried while simplifying towards the vertex budget.
+constexpr int MaxFitAttempts = 5;
+// Each simplification aims this far below what the last build suggests, so that the next
+// build fits rather than lands just over.
+constexpr double FitMargin = 0.9;
+// Before the first build, a scene whose own vertices exceed the budget is simplified as if
+// splitting and mending added this share of vertices.
+constexpr double ExpectedGrowth = 1.3;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+struct Built {
+    std::vector<uint8_t> bytes;
+    int64_t vertices = 0;
+    bool tooBig = false; // over the vertex budget or the depth limit
 };
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
-    return std::fclose(file.release()) == 0;
+// Tree, welding, mending, file bytes. False with messages.error on any failure; tooBig tells
+// whether fewer triangles could help.
+bool BuildMap(const std::vector<BspTriangle>& triangles, const BspcOptions& options,
+              const TextureSet& textures, BspcSummary& summary, Built& built,
+              BspcMessages& messages) {
+    summary.bsp = {};
+    std::unique_ptr<BspNode> root =
+        BuildBsp(triangles, options.maxDepth, summary.bsp, messages);
+    if (!root) {
+        built.tooBig = summary.bsp.tooDeep;
+        return false;
+    }
+    summary.weldedPositions = WeldNearPositions(*root, summary.bsp);
+    summary.mendedTJunctions = MendTJunctions(*root, summary.bsp);
+    std::vector<BspTriangle> all;
+    CollectTriangles(*root, all);
+    summary.unmatchedEdges = CountOpenEdges(all).openEdges;
+    const bool ok = EncodeMap(*root, textures.names, options.maxVertices, built.bytes,
+                              built.vertices, messages);
+    built.tooBig = built.vertices > std::min(options.maxVertices, MaxMapCount);
+    return ok;
+}
+
+int64_t DistinctVertices(std::span<const BspTriangle> triangles) {
+    std::vector<std::tuple<float, float, float, float, float>> all;
+    all.reserve(triangles.size() * 3);
+    for (const BspTriangle& t : triangles)
+        for (const MapVertex& v : t.v)
+            all.emplace_back(v.x, v.y, v.z, v.u, v.v);
+    std::sort(all.begin(), all.end());
+    return std::unique(all.begin(), all.end()) - all.begin();
+}
+
+int64_t PeakMemoryKb() {
+    rusage self = {};
+    rusage children = {};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    return std::max<int64_t>(self.ru_maxrss, children.ru_maxrss);
+}
+
+std::string Percent(double share) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2g%%", share * 100);
+    return text;
+}
+
+// Builds until the map fits, simplifying the placed triangles when it does not.
+bool FitFormat(const std::vector<BspTriangle>& placed, const BspcOptions& options,
+               const TextureSet& textures, BspcSummary& summary, Built& built,
+               BspcMessages& messages) {
+    const int64_t budget = std::min(options.maxVertices, MaxMapCount);
+    auto tooBig = [&](int64_t vertices, int64_t triangles, const std::string& what) {
+        messages.error = what + " needs " + std::to_string(vertices) +
+                         " vertices, more than the map's limit of " + std::to_string(budget) +
+                         " (" + std::to_string(placed.size()) + " input triangles, " +
+                         std::to_string(triangles) + " after splitting)";
+    };
+    double ratio = 1.0;
+    const int64_t ownVertices = DistinctVertices(placed);
+    if (ownVertices > budget && options.simplify)
+        ratio = double(budget) / double(ownVertices) / ExpectedGrowth * FitMargin;
+    std::vector<BspTriangle> simplified;
+    float error = 0.0f;
+    bool locked = true;
+    for (int attempt = 0; attempt < MaxFitAttempts; ++attempt) {
+        if (ratio < 1.0) {
+            const int64_t target = std::max<int64_t>(1, int64_t(double(placed.size()) * ratio));
+            if (!SimplifyTriangles(placed, target, simplified, error, locked)) {
+                messages.error = "cannot simplify the scene enough to fit the map's " +
+                                 std::to_string(budget) + " vertices: " +
+                                 std::to_string(placed.size()) + " triangles stop at " +
+                                 std::to_string(simplified.size()) + ", " +
+                                 std::to_string(target) + " wanted";
+                return false;
+            }
+            summary.simplifiedFrom = int64_t(placed.size());
+            summary.simplifiedTo = int64_t(simplified.size());
+        }
+        built = {};
+        messages.error.clear();
+        if (BuildMap(ratio < 1.0 ? simplified : placed, options, textures, summary, built,
+                     messages))
+            break;
+        if (!built.tooBig) return false;
+        if (!options.simplify) {
+            if (summary.bsp.tooDeep) return false;
+            tooBig(built.vertices, summary.bsp.outputTriangles, "the map");
+            messages.error += "; simplification is off (--no-simplify): leave that option out "
+                              "to simplify the scene until it fits, or reduce the scene";
+            return false;
+        }
+        if (attempt + 1 == MaxFitAttempts) {
+            tooBig(built.vertices, summary.bsp.outputTriangles, "even simplified, the map");
+            return false;
+        }
+        ratio *= summary.bsp.tooDeep ? 0.5 : double(budget) / double(built.vertices) * FitMargin;
+    }
+    if (summary.simplifiedTo > 0)
+        messages.Warn("simplified the scene from " + std::to_string(summary.simplifiedFrom) +
+                      " to " + std::to_string(summary.simplifiedTo) +
+                      " triangles to fit the map's " + std::to_string(budget) + " vertices (" +
+                      (locked ? "borders kept" : "borders moved too") + "; largest deviation " +
+                      Percent(error) + " of the scene's size)");
+    return true;
 }
 
 } // namespace
 
-bool TrianglePlane(const BspVertex& v0, const BspVertex& v1, const BspVertex& v2, Plane& out) {
+void BspcMessages::Warn(const std::string& line) {
+    if (std::find(warnings.begin(), warnings.end(), line) == warnings.end())
+        warnings.push_back(line);
+}
+
+std::string QuotedList(const std::vector<std::string>& names) {
+    std::string text;
+    const size_t shown = std::min<size_t>(names.size(), 3);
+    for (size_t i = 0; i < shown; ++i) {
+        if (i > 0) text += i + 1 == shown && names.size() == shown ? " and " : ", ";
+        text += "\"" + names[i] + "\"";
+    }
+    if (names.size() > shown) text += " and " + std::to_string(names.size() - shown) + " others";
+    return text;
+}
+
+bool TrianglePlane(const MapVertex& v0, const MapVertex& v1, const MapVertex& v2, Plane& out) {
     const double e1[3] = {double(v1.x) - v0.x, double(v1.y) - v0.y, double(v1.z) - v0.z};
     const double e2[3] = {double(v2.x) - v0.x, double(v2.y) - v0.y, double(v2.z) - v0.z};
     const double e3[3] = {double(v2.x) - v1.x, double(v2.y) - v1.y, double(v2.z) - v1.z};
@@ -55,70 +182,83 @@ bool TrianglePlane(const BspVertex& v0, const BspVertex& v1, const BspVertex& v2
 }
 
 bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& messages) {
-    namespace fs = std::filesystem;
     const auto start = std::chrono::steady_clock::now();
     summary = {};
 
     Scene scene;
-    if (!ReadObjScene(options, scene, messages)) return false;
-    summary.inputTriangles = scene.inputTriangles;
-    summary.degenerateFaces = scene.degenerateFaces;
-    summary.textures = int32_t(scene.materials.size());
-    std::vector<std::string> names;
-    for (const SceneMaterial& m : scene.materials)
-        names.push_back(m.name);
-    if (names.size() > size_t(MaxMapCount)) {
-        messages.error = "the scene has " + std::to_string(names.size()) +
-                         " materials, more than the format's limit of " +
-                         std::to_string(MaxMapCount) + " textures";
+    const bool imported = options.isolateImport
+                              ? ImportSceneIsolated(options.scenePath, scene, messages)
+                              : ImportScene(options.scenePath, scene, messages);
+    if (!imported) return false;
+    summary.inputTriangles = int64_t(scene.triangles.size());
+
+    TextureSet textures;
+    if (!PrepareTextures(scene.materials, options.maxTexture, textures, messages)) return false;
+    summary.textures = int32_t(textures.names.size());
+
+    Placement placement;
+    if (options.fit) {
+        placement = FitPlacement(scene);
+    } else {
+        placement.scale = options.scale;
+        std::copy(options.offset, options.offset + 3, placement.offset);
+    }
+    summary.placement = placement;
+    summary.fitted = options.fit;
+    std::vector<BspTriangle> placed;
+    PlaceStats place;
+    PlaceTriangles(scene, textures, placement, options.doubleSided, placed, place);
+    scene = {};
+    summary.droppedFaces = place.degenerate + place.duplicates;
+    if (place.degenerate > 0)
+        messages.Warn("skipped " + std::to_string(place.degenerate) +
+                      " degenerate faces without area");
+    if (place.duplicates > 0)
+        messages.Warn("dropped " + std::to_string(place.duplicates) +
+                      " exact duplicate faces (same corners and texture as another)");
+    if (placed.empty()) {
+        messages.error = "scene \"" + options.scenePath + "\" has no faces with area";
         return false;
     }
+    const EdgeCount open = CountOpenEdges(placed);
+    summary.openEdges = open.openEdges;
+    summary.openLoops = open.loops;
+    if (open.openEdges > 0)
+        messages.Warn("the surface has " + std::to_string(open.openEdges) + " open edges in " +
+                      std::to_string(open.loops) +
+                      " loops: through them the camera sees inner faces from behind, which "
+                      "are not drawn, so the background shows; --double-sided draws both sides");
 
-    // Images first: a missing one should stop us before the long part.
-    std::vector<TextureImage> images(scene.materials.size());
-    for (size_t i = 0; i < scene.materials.size(); ++i)
-        if (!PrepareTexture(scene.materials[i], images[i], messages)) return false;
-
-    std::unique_ptr<BspNode> root =
-        BuildBsp(std::move(scene.triangles), options.maxDepth, summary.bsp, messages);
-    if (!root) return false;
-    summary.mendedTJunctions = MendTJunctions(*root, summary.bsp);
-
-    std::vector<uint8_t> bytes;
-    if (!EncodeMap(*root, names, bytes, summary.vertices, messages)) return false;
-
-    const fs::path outDir(options.outDir);
-    const fs::path textureDir = outDir / TextureDirectoryName;
-    std::error_code ec;
-    fs::create_directories(textureDir, ec);
-    if (ec) {
-        messages.error = "cannot create \"" + textureDir.string() + "\": " + ec.message();
+    Built built;
+    if (!FitFormat(placed, options, textures, summary, built, messages)) return false;
+    summary.vertices = int32_t(built.vertices);
+    if (!WriteMapDirectory(options.outDir, built.bytes, textures, options.font, messages))
         return false;
-    }
-    for (size_t i = 0; i < images.size(); ++i) {
-        const std::string path = (textureDir / (names[i] + ".bmp")).string();
-        if (!WriteBmp24(path, images[i].pixels, images[i].width, images[i].height)) {
-            messages.error = "cannot write \"" + path + "\"";
-            return false;
-        }
-    }
-    const std::string mapPath = (outDir / MapFileName).string();
-    if (!WriteFile(mapPath, bytes)) {
-        messages.error = "cannot write \"" + mapPath + "\"";
-        return false;
-    }
     summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    summary.peakMemoryKb = PeakMemoryKb();
     return true;
 }
 
 std::string FormatSummary(const BspcSummary& s) {
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "input triangles %lld, output triangles %lld, splits %lld, t-junctions "
-                  "mended %lld, nodes %lld, depth %d, vertices %d, textures %d, time %.2f s",
-                  (long long)s.inputTriangles, (long long)s.bsp.outputTriangles,
-                  (long long)s.bsp.splits, (long long)s.mendedTJunctions, (long long)s.bsp.nodes,
-                  s.bsp.depth, s.vertices, s.textures, s.seconds);
-    return text;
+    char text[1024];
+    int n = std::snprintf(text, sizeof text, "input triangles %lld, ", (long long)s.inputTriangles);
+    if (s.simplifiedTo > 0)
+        n += std::snprintf(text + n, sizeof text - size_t(n), "simplified to %lld, ",
+                           (long long)s.simplifiedTo);
+    std::snprintf(text + n, sizeof text - size_t(n),
+                  "output triangles %lld, vertices %d of %d, splits %lld, t-junctions mended "
+                  "%lld, textures %d, nodes %lld, depth %d, time %.2f s, peak memory %lld MB",
+                  (long long)s.bsp.outputTriangles, s.vertices, MaxMapCount,
+                  (long long)s.bsp.splits, (long long)s.mendedTJunctions, s.textures,
+                  (long long)s.bsp.nodes, s.bsp.depth, s.seconds,
+                  (long long)((s.peakMemoryKb + 512) / 1024));
+    std::string summary = text;
+    if (s.fitted) {
+        std::snprintf(text, sizeof text, "; fitted as --scale %.9g --offset %.9g,%.9g,%.9g",
+                      s.placement.scale, s.placement.offset[0], s.placement.offset[1],
+                      s.placement.offset[2]);
+        summary += text;
+    }
+    return summary;
 }

@@ -1,5 +1,6 @@
 #include "tools/bspc/map_writer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <unordered_map>
@@ -22,7 +23,7 @@ struct VertexKeyHash {
     }
 };
 
-VertexKey KeyOf(const BspVertex& v) {
+VertexKey KeyOf(const MapVertex& v) {
     return {{std::bit_cast<uint32_t>(v.x), std::bit_cast<uint32_t>(v.y),
              std::bit_cast<uint32_t>(v.z), std::bit_cast<uint32_t>(v.u),
              std::bit_cast<uint32_t>(v.v)}};
@@ -33,7 +34,7 @@ struct Encoder {
     BspcMessages& messages;
     // Equal vertices (bit for bit) share one record, numbered in pre-order of first use.
     std::unordered_map<VertexKey, int32_t, VertexKeyHash> vertexIndex;
-    std::vector<BspVertex> vertices;
+    std::vector<MapVertex> vertices;
 
     void Put16(int32_t value) {
         bytes.push_back(uint8_t(value));
@@ -51,21 +52,15 @@ struct Encoder {
         PutFloat(p.d);
     }
 
-    bool IndexVertices(const BspNode& node) {
+    void IndexVertices(const BspNode& node) {
         for (const BspTriangle& t : node.polygons) {
-            for (const BspVertex& v : t.v) {
+            for (const MapVertex& v : t.v) {
                 auto [it, added] = vertexIndex.emplace(KeyOf(v), int32_t(vertices.size()));
                 if (added) vertices.push_back(v);
             }
-            if (vertices.size() > size_t(MaxMapCount)) {
-                messages.error = "the map needs more than " + std::to_string(MaxMapCount) +
-                                 " vertices, the format's limit of vertices";
-                return false;
-            }
         }
-        if (node.front && !IndexVertices(*node.front)) return false;
-        if (node.back && !IndexVertices(*node.back)) return false;
-        return true;
+        if (node.front) IndexVertices(*node.front);
+        if (node.back) IndexVertices(*node.back);
     }
 
     bool PutNode(const BspNode& node) {
@@ -79,7 +74,7 @@ struct Encoder {
         PutPlane(node.plane);
         Put16(int32_t(node.polygons.size()));
         for (const BspTriangle& t : node.polygons) {
-            for (const BspVertex& v : t.v)
+            for (const MapVertex& v : t.v)
                 Put16(vertexIndex.at(KeyOf(v)));
             Put16(0);
             Put16(t.texture);
@@ -94,7 +89,8 @@ struct Encoder {
 } // namespace
 
 bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
-               std::vector<uint8_t>& bytes, int32_t& vertexCount, BspcMessages& messages) {
+               int32_t maxVertices, std::vector<uint8_t>& bytes, int64_t& vertexCount,
+               BspcMessages& messages) {
     if (textureNames.size() > size_t(MaxMapCount)) {
         messages.error = "the scene has " + std::to_string(textureNames.size()) +
                          " materials, more than the format's limit of " +
@@ -112,7 +108,14 @@ bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
     }
     bytes.clear();
     Encoder encoder{bytes, messages, {}, {}};
-    if (!encoder.IndexVertices(root)) return false;
+    encoder.IndexVertices(root);
+    vertexCount = int64_t(encoder.vertices.size());
+    if (vertexCount > std::min(maxVertices, MaxMapCount)) {
+        messages.error = "the map needs " + std::to_string(vertexCount) +
+                         " vertices, more than the format's limit of " +
+                         std::to_string(std::min(maxVertices, MaxMapCount));
+        return false;
+    }
     bytes.insert(bytes.end(), MapMagic, MapMagic + 3);
     encoder.Put16(MapVersion);
     encoder.Put16(int32_t(encoder.vertices.size()));
@@ -123,11 +126,9 @@ bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
         bytes.insert(bytes.end(), name.begin(), name.end());
         bytes.resize(start + MapNameFieldSize, 0);
     }
-    for (const BspVertex& v : encoder.vertices) {
+    for (const MapVertex& v : encoder.vertices) {
         for (float f : {v.x, v.y, v.z, v.u, v.v, 0.0f, 0.0f, 0.0f})
             encoder.PutFloat(f);
     }
-    if (!encoder.PutNode(root)) return false;
-    vertexCount = int32_t(encoder.vertices.size());
-    return true;
+    return encoder.PutNode(root);
 }

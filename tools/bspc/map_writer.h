@@ -8,6 +8,8 @@
 
 #include "tools/bspc/bspc.h"
 
-// Checks every limit of the format; false with messages.error naming the limit.
+// Checks every limit of the format (the vertex limit lowered to maxVertices); false with
+// messages.error naming the limit. vertexCount: the vertices the map needs, even when too many.
 bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
-               std::vector<uint8_t>& bytes, int32_t& vertexCount, BspcMessages& messages);
+               int32_t maxVertices, std::vector<uint8_t>& bytes, int64_t& vertexCount,
+               BspcMessages& messages);

@@ -18,6 +18,11 @@ constexpr double OnEdgeDistance = PlaneEpsilon / 4;
 constexpr int64_t MaxCellsPerEdge = 1 << 20;
 // The grid is this many cells along the scene's longest side.
 constexpr double GridCellsPerSide = 256;
+// Positions this many units in the last place apart are one point that rounding split in two.
+constexpr double WeldUlps = 4;
+// Mending cuts edges, whose pieces can have further vertices inside; passes repeat until
+// none do.
+constexpr int MaxMendPasses = 8;
 
 struct Position {
     float x, y, z;
@@ -57,20 +62,26 @@ struct Grid {
 
 void CollectPositions(const BspNode& node, std::unordered_set<Position, PositionHash>& out) {
     for (const BspTriangle& t : node.polygons)
-        for (const BspVertex& v : t.v)
+        for (const MapVertex& v : t.v)
             out.insert({v.x, v.y, v.z});
     if (node.front) CollectPositions(*node.front, out);
     if (node.back) CollectPositions(*node.back, out);
 }
 
+void CountTriangles(const BspNode& node, int64_t& count) {
+    count += int64_t(node.polygons.size());
+    if (node.front) CountTriangles(*node.front, count);
+    if (node.back) CountTriangles(*node.back, count);
+}
+
 struct EdgePoint {
     double t;
-    BspVertex vertex;
+    MapVertex vertex;
 };
 
 // The vertices lying strictly inside edge a-b, ordered from a to b, with u and v taken
 // from the edge.
-std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const BspVertex& a, const BspVertex& b) {
+std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const MapVertex& a, const MapVertex& b) {
     std::vector<EdgePoint> points;
     const double d[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
     const double length2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
@@ -100,7 +111,11 @@ std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const BspVertex& a, const 
                     if (p == pa || p == pb) continue;
                     const double e[3] = {double(p.x) - a.x, double(p.y) - a.y, double(p.z) - a.z};
                     const double t = (e[0] * d[0] + e[1] * d[1] + e[2] * d[2]) / length2;
-                    if (t <= 0 || t >= 1) continue;
+                    // A point this near an end is that end, split off by rounding: cutting
+                    // there would leave slivers, whose edges pass near it again.
+                    const double along = t * std::sqrt(length2);
+                    if (along <= OnEdgeDistance || std::sqrt(length2) - along <= OnEdgeDistance)
+                        continue;
                     double off2 = 0;
                     for (int k = 0; k < 3; ++k)
                         off2 += (e[k] - t * d[k]) * (e[k] - t * d[k]);
@@ -118,7 +133,7 @@ std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const BspVertex& a, const 
     return points;
 }
 
-void Emit(const BspTriangle& parent, const BspVertex& a, const BspVertex& b, const BspVertex& c,
+void Emit(const BspTriangle& parent, const MapVertex& a, const MapVertex& b, const MapVertex& c,
           std::vector<BspTriangle>& out) {
     BspTriangle t = parent;
     t.v[0] = a;
@@ -128,11 +143,65 @@ void Emit(const BspTriangle& parent, const BspVertex& a, const BspVertex& b, con
     if (TrianglePlane(a, b, c, check)) out.push_back(t);
 }
 
-int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats) {
+// A vertex of a triangle's outline, with the triangle's edges it lies on (bit i: edge from
+// corner i to corner i + 1).
+struct OutlinePoint {
+    MapVertex vertex;
+    uint8_t edges;
+};
+
+// Cuts the outline along a diagonal between two points on no common edge (a diagonal between
+// points of one edge would run along that edge), the most even cut first, down to triangles.
+void Triangulate(const BspTriangle& parent, const std::vector<OutlinePoint>& outline,
+                 std::vector<BspTriangle>& out) {
+    const size_t n = outline.size();
+    if (n == 3) {
+        Emit(parent, outline[0].vertex, outline[1].vertex, outline[2].vertex, out);
+        return;
+    }
+    size_t bestI = 0;
+    size_t bestJ = 0;
+    size_t bestSmaller = 0;
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 2; j < n; ++j) {
+            if (i == 0 && j == n - 1) continue; // neighbours
+            if (outline[i].edges & outline[j].edges) continue;
+            const size_t smaller = std::min(j - i, n - (j - i));
+            if (smaller > bestSmaller) {
+                bestSmaller = smaller;
+                bestI = i;
+                bestJ = j;
+            }
+        }
+    if (bestSmaller == 0) return; // all on one line: nothing to draw
+    const std::vector<OutlinePoint> first(outline.begin() + ptrdiff_t(bestI),
+                                          outline.begin() + ptrdiff_t(bestJ) + 1);
+    std::vector<OutlinePoint> second(outline.begin() + ptrdiff_t(bestJ), outline.end());
+    second.insert(second.end(), outline.begin(), outline.begin() + ptrdiff_t(bestI) + 1);
+    Triangulate(parent, first, out);
+    Triangulate(parent, second, out);
+}
+
+// Which polygons of each node a pass cut: only those can have further points on their edges,
+// since the points looked for stay the same.
+using FreshPieces = std::unordered_map<const BspNode*, std::vector<bool>>;
+
+int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats, FreshPieces& fresh) {
     int64_t mended = 0;
     std::vector<BspTriangle> result;
     result.reserve(node.polygons.size());
-    for (const BspTriangle& t : node.polygons) {
+    const auto previous = fresh.find(&node);
+    const std::vector<bool> check =
+        previous == fresh.end() ? std::vector<bool>(node.polygons.size(), true) : previous->second;
+    std::vector<bool> cut;
+    cut.reserve(node.polygons.size());
+    for (size_t index = 0; index < node.polygons.size(); ++index) {
+        const BspTriangle& t = node.polygons[index];
+        if (!check[index]) {
+            result.push_back(t);
+            cut.push_back(false);
+            continue;
+        }
         std::vector<EdgePoint> edges[3];
         int withPoints = 0;
         int lastEdge = 0;
@@ -145,56 +214,52 @@ int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats) {
         }
         if (withPoints == 0) {
             result.push_back(t);
+            cut.push_back(false);
             continue;
         }
         ++mended;
         const size_t before = result.size();
         if (withPoints == 1) {
             // Fan from the corner opposite the edge: its pieces keep the edge's points.
-            const BspVertex& apex = t.v[(lastEdge + 2) % 3];
-            std::vector<BspVertex> chain = {t.v[lastEdge]};
+            const MapVertex& apex = t.v[(lastEdge + 2) % 3];
+            std::vector<MapVertex> chain = {t.v[lastEdge]};
             for (const EdgePoint& p : edges[lastEdge])
                 chain.push_back(p.vertex);
             chain.push_back(t.v[(lastEdge + 1) % 3]);
             for (size_t k = 0; k + 1 < chain.size(); ++k)
                 Emit(t, apex, chain[k], chain[k + 1], result);
         } else {
-            // Points on several edges: fan from the centre, which lies strictly inside.
-            std::vector<BspVertex> loop;
+            // Points on several edges: the outline, every corner and point on it, is cut
+            // along diagonals into as many triangles as it has corners less two.
+            std::vector<OutlinePoint> outline;
             for (int i = 0; i < 3; ++i) {
-                loop.push_back(t.v[i]);
+                outline.push_back({t.v[i], uint8_t(1u << i | 1u << ((i + 2) % 3))});
                 for (const EdgePoint& p : edges[i])
-                    loop.push_back(p.vertex);
+                    outline.push_back({p.vertex, uint8_t(1u << i)});
             }
-            BspVertex centre;
-            auto mean = [&](float BspVertex::*f) {
-                return float((double(t.v[0].*f) + double(t.v[1].*f) + double(t.v[2].*f)) / 3);
-            };
-            centre = {mean(&BspVertex::x), mean(&BspVertex::y), mean(&BspVertex::z),
-                      mean(&BspVertex::u), mean(&BspVertex::v)};
-            for (size_t k = 0; k < loop.size(); ++k)
-                Emit(t, centre, loop[k], loop[(k + 1) % loop.size()], result);
+            Triangulate(t, outline, result);
         }
         stats.outputTriangles += int64_t(result.size() - before) - 1;
+        cut.resize(result.size(), true);
     }
     node.polygons = std::move(result);
-    if (node.front) mended += MendNode(grid, *node.front, stats);
-    if (node.back) mended += MendNode(grid, *node.back, stats);
+    fresh[&node] = std::move(cut);
+    if (node.front) mended += MendNode(grid, *node.front, stats, fresh);
+    if (node.back) mended += MendNode(grid, *node.back, stats, fresh);
     return mended;
 }
 
-} // namespace
-
-int64_t MendTJunctions(BspNode& root, BspStats& stats) {
+// The grid of every position the tree holds now.
+Grid BuildGrid(const BspNode& root) {
+    Grid grid;
     std::unordered_set<Position, PositionHash> unique;
     CollectPositions(root, unique);
-    if (unique.empty()) return 0;
+    if (unique.empty()) return grid;
     // Sorted, so that every cell lists its positions in one fixed order.
     std::vector<Position> positions(unique.begin(), unique.end());
     std::sort(positions.begin(), positions.end(), [](const Position& l, const Position& r) {
         return std::tie(l.x, l.y, l.z) < std::tie(r.x, r.y, r.z);
     });
-    Grid grid;
     double lo[3] = {positions[0].x, positions[0].y, positions[0].z};
     double hi[3] = {lo[0], lo[1], lo[2]};
     for (const Position& p : positions) {
@@ -210,5 +275,105 @@ int64_t MendTJunctions(BspNode& root, BspStats& stats) {
         grid.origin[k] = lo[k];
     for (const Position& p : positions)
         grid.cells[{grid.Index(p.x, 0), grid.Index(p.y, 1), grid.Index(p.z, 2)}].push_back(p);
-    return MendNode(grid, root, stats);
+    return grid;
+}
+
+// |a - b| within WeldUlps units in the last place of the larger of the two.
+bool WithinUlps(float a, float b) {
+    const float larger = std::fmax(std::fabs(a), std::fabs(b));
+    const double ulp = double(std::nextafter(larger, HUGE_VALF)) - larger;
+    return std::fabs(double(a) - b) <= WeldUlps * ulp;
+}
+
+void MovePositions(BspNode& node,
+                   const std::unordered_map<Position, Position, PositionHash>& moved) {
+    std::vector<BspTriangle> kept;
+    kept.reserve(node.polygons.size());
+    for (BspTriangle& t : node.polygons) {
+        for (MapVertex& v : t.v) {
+            const auto found = moved.find({v.x, v.y, v.z});
+            if (found == moved.end()) continue;
+            v.x = found->second.x;
+            v.y = found->second.y;
+            v.z = found->second.z;
+        }
+        Plane check;
+        if (TrianglePlane(t.v[0], t.v[1], t.v[2], check)) kept.push_back(t);
+    }
+    node.polygons = std::move(kept);
+    if (node.front) MovePositions(*node.front, moved);
+    if (node.back) MovePositions(*node.back, moved);
+}
+
+} // namespace
+
+int64_t WeldNearPositions(BspNode& root, BspStats& stats) {
+    std::unordered_set<Position, PositionHash> unique;
+    CollectPositions(root, unique);
+    std::vector<Position> positions(unique.begin(), unique.end());
+    std::sort(positions.begin(), positions.end(), [](const Position& l, const Position& r) {
+        return std::tie(l.x, l.y, l.z) < std::tie(r.x, r.y, r.z);
+    });
+    // Cells a little larger than the widest tolerance anywhere in the scene, so that near
+    // pairs lie in the same or neighbouring cells.
+    float largest = 0.0f;
+    for (const Position& p : positions)
+        largest = std::fmax(largest, std::fmax(std::fabs(p.x), std::fmax(std::fabs(p.y),
+                                                                         std::fabs(p.z))));
+    const double cell = 2 * WeldUlps * (double(std::nextafter(largest, HUGE_VALF)) - largest);
+    if (!(cell > 0)) return 0;
+    std::unordered_map<Cell, std::vector<uint32_t>, CellHash> cells;
+    auto cellOf = [cell](const Position& p) {
+        return Cell{int64_t(std::floor(p.x / cell)), int64_t(std::floor(p.y / cell)),
+                    int64_t(std::floor(p.z / cell))};
+    };
+    for (uint32_t i = 0; i < positions.size(); ++i)
+        cells[cellOf(positions[i])].push_back(i);
+    // Each position moves onto the first (in sorted order) of the near ones found before it.
+    std::unordered_map<Position, Position, PositionHash> moved;
+    std::vector<uint32_t> target(positions.size());
+    for (uint32_t i = 0; i < positions.size(); ++i) {
+        target[i] = i;
+        const Position& p = positions[i];
+        const Cell c = cellOf(p);
+        for (int64_t dx = -1; dx <= 1; ++dx)
+            for (int64_t dy = -1; dy <= 1; ++dy)
+                for (int64_t dz = -1; dz <= 1; ++dz) {
+                    const auto found = cells.find({c.x + dx, c.y + dy, c.z + dz});
+                    if (found == cells.end()) continue;
+                    for (uint32_t j : found->second) {
+                        const Position& q = positions[j];
+                        if (j < i && target[j] == j && target[j] < target[i] &&
+                            WithinUlps(p.x, q.x) && WithinUlps(p.y, q.y) && WithinUlps(p.z, q.z))
+                            target[i] = j;
+                    }
+                }
+        if (target[i] != i) moved.emplace(p, positions[target[i]]);
+    }
+    if (moved.empty()) return 0;
+    MovePositions(root, moved);
+    int64_t triangles = 0;
+    CountTriangles(root, triangles);
+    stats.outputTriangles = triangles;
+    return int64_t(moved.size());
+}
+
+int64_t MendTJunctions(BspNode& root, BspStats& stats) {
+    // Only the positions of the tree before mending are inserted, in every pass: a pass cuts
+    // edges, and the new edges may pass through further of those positions. The centres that
+    // fans add are never inserted elsewhere, which would cascade through slivers.
+    const Grid grid = BuildGrid(root);
+    if (grid.cells.empty()) return 0;
+    int64_t mended = 0;
+    int64_t previous = INT64_MAX;
+    FreshPieces fresh;
+    for (int pass = 0; pass < MaxMendPasses; ++pass) {
+        const int64_t found = MendNode(grid, root, stats, fresh);
+        mended += found;
+        // A pass that re-cuts as many triangles as the one before finds only the few whose
+        // pieces are too thin to keep: nothing changes any more.
+        if (found == 0 || found >= previous) break;
+        previous = found;
+    }
+    return mended;
 }
