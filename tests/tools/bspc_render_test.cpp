@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <set>
+#include <stb_image_write.h>
 
 #include "geometry/projection.h"
+#include "gltf_fixtures.h"
 #include "obj_fixtures.h"
 #include "render/render.h"
 #include "support/scene_bytes.h"
@@ -70,26 +72,28 @@ std::vector<uint32_t> ArrowTexture() {
     return pixels;
 }
 
-// Compiles the F and the sign into dir/out.
-void CompileLetterAndSign(const TempDir& dir) {
-    ASSERT_TRUE(WriteFileBytes(dir.File("arrow.bmp"), BitmapBytes(64, 32, ArrowTexture())));
+// An F of red boxes left of the centre and a sign with an arrow right of it, 100 units ahead
+// of the start camera, facing it; the arrow is written to dir as arrow.png.
+ObjBuilder LetterAndSign(const TempDir& dir) {
+    std::vector<uint8_t> rgb;
+    for (uint32_t p : ArrowTexture())
+        rgb.insert(rgb.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+    EXPECT_NE(stbi_write_png(dir.File("arrow.png").c_str(), 64, 32, 3, rgb.data(), 64 * 3), 0);
     ObjBuilder scene;
-    scene.obj += "mtllib scene.mtl\n";
-    scene.mtl = "newmtl red\nKd 1 0 0\nnewmtl sign\nKd 1 1 1\nmap_Kd arrow.bmp\n";
+    scene.mtl = "newmtl red\nKd 1 0 0\nnewmtl sign\nKd 1 1 1\nmap_Kd arrow.png\n";
     scene.Use("red");
-    // An F of boxes left of the centre, 100 units ahead of the start camera, facing it.
     scene.Box({-30, 20, -62}, {-24, 60, -60}); // stem
     scene.Box({-24, 54, -62}, {-6, 60, -60});  // top bar
     scene.Box({-24, 42, -62}, {-12, 48, -60}); // middle bar
     scene.Use("sign");
     scene.FaceUV({{10, 50, -60}, {42, 50, -60}, {42, 66, -60}, {10, 66, -60}},
                  {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-    std::string text = scene.obj;
-    WriteFileBytes(dir.File("scene.mtl"),
-                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
-    WriteFileBytes(dir.File("scene.obj"),
-                   std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    const Compiled c = Compile(dir.File("scene.obj"), dir);
+    return scene;
+}
+
+// Compiles the F and the sign into dir/out.
+void CompileLetterAndSign(const TempDir& dir) {
+    const Compiled c = Compile(LetterAndSign(dir).Write(dir), dir);
     ASSERT_TRUE(c.ok) << c.messages.error;
 }
 
@@ -138,6 +142,26 @@ TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
     TempDir dir;
     CompileLetterAndSign(dir);
     CheckLetterAndSign(RenderStartView(dir));
+}
+
+TEST(BspcRender, GltfGivesTheSamePictureAsTheObjInEveryPackaging) {
+    TempDir objDir;
+    CompileLetterAndSign(objDir);
+    const std::vector<uint32_t> expected = RenderStartView(objDir);
+    for (GltfPackaging packaging :
+         {GltfPackaging::Files, GltfPackaging::DataUris, GltfPackaging::Binary}) {
+        TempDir dir;
+        const ObjBuilder scene = LetterAndSign(dir);
+        const Compiled c = Compile(WriteGltf(scene, dir, packaging), dir);
+        ASSERT_TRUE(c.ok) << c.messages.error;
+        ASSERT_EQ(c.messages.warnings.size(), 1u) << "the sign's open edges, as from the OBJ";
+        const std::vector<uint32_t> frame = RenderStartView(dir);
+        CheckLetterAndSign(frame);
+        size_t same = 0;
+        for (size_t i = 0; i < frame.size(); ++i)
+            same += frame[i] == expected[i];
+        EXPECT_GE(double(same) / double(frame.size()), 0.995) << int(packaging);
+    }
 }
 
 #ifdef VEXMONT_SHOT

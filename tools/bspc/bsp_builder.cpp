@@ -136,9 +136,13 @@ void GapPlanes(const std::vector<BspPiece>& pieces, std::vector<Plane>& out) {
 struct Choice {
     Plane plane = {};
     size_t source = SIZE_MAX; // the piece that gave the plane; SIZE_MAX: a gap plane
+    bool restInFront = false; // for a one-sided choice: where the other pieces lie
 };
 
-Choice ChoosePlane(const std::vector<BspPiece>& pieces) {
+// The best plane. When it cuts nothing and leaves every other piece on one side (a face of a
+// convex cluster), `chain` lists every candidate that does so too, best first: they can all
+// be taken in a row without looking again, which keeps chains of such nodes linear in time.
+Choice ChoosePlane(const std::vector<BspPiece>& pieces, std::vector<Choice>& chain) {
     const size_t n = pieces.size();
     // Candidates: axis-aligned pieces first, then the largest; ties by position for a
     // deterministic choice.
@@ -158,19 +162,24 @@ Choice ChoosePlane(const std::vector<BspPiece>& pieces) {
                       });
     Choice best{pieces[order[0]].plane, order[0]};
     int64_t bestScore = -1;
+    bool bestOneSided = false;
     std::vector<Plane> tried;
+    chain.clear();
     auto consider = [&](const Plane& plane, size_t source) {
         if (std::any_of(tried.begin(), tried.end(),
                         [&](const Plane& p) { return SamePlane(p, plane); }))
             return;
         tried.push_back(plane);
-        const Candidate c = Evaluate(plane, pieces, bestScore);
+        const Candidate c = Evaluate(plane, pieces, bestOneSided ? -1 : bestScore);
+        const bool oneSided = c.spanning == 0 && (c.front == 0 || c.back == 0);
         // A gap plane must leave pieces on both sides, or the recursion would not end.
-        if (source == SIZE_MAX && (c.front == 0 || c.back == 0)) return;
+        if (source == SIZE_MAX && oneSided) return;
+        if (oneSided) chain.push_back({plane, source, c.back == 0});
         const int64_t score = Score(c);
         if (bestScore < 0 || score < bestScore) {
             bestScore = score;
-            best = {plane, source};
+            best = {plane, source, c.back == 0};
+            bestOneSided = oneSided;
         }
     };
     for (size_t k = 0; k < count; ++k)
@@ -179,6 +188,7 @@ Choice ChoosePlane(const std::vector<BspPiece>& pieces) {
     GapPlanes(pieces, gaps);
     for (const Plane& plane : gaps)
         consider(plane, SIZE_MAX);
+    if (!bestOneSided) chain.clear();
     return best;
 }
 
@@ -187,75 +197,122 @@ struct Builder {
     BspStats& stats;
     BspcMessages& messages;
 
-    std::unique_ptr<BspNode> Build(std::vector<BspPiece> pieces, int32_t depth) {
-        if (depth > maxDepth) {
-            messages.error = "the tree would be deeper than the viewer's limit of " +
-                             std::to_string(maxDepth) + " levels";
-            stats.tooDeep = true;
-            return nullptr;
-        }
+    bool DepthAllowed(int32_t depth) {
+        if (depth <= maxDepth) return true;
+        messages.error = "the tree would be deeper than the viewer's limit of " +
+                         std::to_string(maxDepth) + " levels";
+        stats.tooDeep = true;
+        return false;
+    }
+
+    // Counts the node and, when its plane holds more polygons than a node can list, moves the
+    // rest into nodes of the same plane, each the back child of the one before. Whichever
+    // side the camera is on, they are drawn in one run between the two subtrees, as one
+    // node's would be. Returns the last node of that run; depth becomes its depth.
+    BspNode* Finish(BspNode& node, int32_t& depth) {
         stats.depth = std::max(stats.depth, depth);
         ++stats.nodes;
-        auto node = std::make_unique<BspNode>();
-        const Choice choice = ChoosePlane(pieces);
-        node->plane = choice.plane;
-        std::vector<BspPiece> front;
-        std::vector<BspPiece> back;
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            BspPiece& p = pieces[i];
-            // The piece that gave the plane always stays here, even where float rounding
-            // of far-out coordinates puts its corners outside the epsilon band: every node
-            // takes a piece or parts its pieces in two, so the recursion ends.
-            const PlaneSide side =
-                i == choice.source ? PlaneSide::On : ClassifyPiece(node->plane, p);
-            switch (side) {
-            case PlaneSide::Front:
-                front.push_back(std::move(p));
-                break;
-            case PlaneSide::Back:
-                back.push_back(std::move(p));
-                break;
-            case PlaneSide::On:
-                TriangulatePiece(p, node->polygons);
-                break;
-            case PlaneSide::Spanning: {
-                ++stats.splits;
-                BspPiece f;
-                BspPiece b;
-                SplitPiece(node->plane, p, f, b);
-                if (!f.v.empty()) front.push_back(std::move(f));
-                if (!b.v.empty()) back.push_back(std::move(b));
-                break;
-            }
-            }
-        }
-        stats.outputTriangles += int64_t(node->polygons.size());
-        pieces.clear();
-        pieces.shrink_to_fit();
-        // More polygons in one plane than a node can list: the rest continue in nodes of the
-        // same plane, each the back child of the one before. Whichever side the camera is on,
-        // they are drawn in one run between the two subtrees, as one node's would be.
-        BspNode* last = node.get();
-        int32_t lastDepth = depth;
+        stats.outputTriangles += int64_t(node.polygons.size());
+        BspNode* last = &node;
         while (last->polygons.size() > size_t(MaxMapCount)) {
             auto next = std::make_unique<BspNode>();
-            next->plane = node->plane;
+            next->plane = node.plane;
             next->polygons.assign(last->polygons.begin() + MaxMapCount, last->polygons.end());
             last->polygons.resize(size_t(MaxMapCount));
             last->back = std::move(next);
             last = last->back.get();
             ++stats.nodes;
-            stats.depth = std::max(stats.depth, ++lastDepth);
+            stats.depth = std::max(stats.depth, ++depth);
         }
-        if (!front.empty()) {
-            node->front = Build(std::move(front), depth + 1);
-            if (!node->front) return nullptr;
+        return last;
+    }
+
+    std::unique_ptr<BspNode> Build(std::vector<BspPiece> pieces, int32_t depth) {
+        std::unique_ptr<BspNode> top;
+        std::unique_ptr<BspNode>* slot = &top;
+        std::vector<Choice> chain;
+        for (;;) {
+            if (!DepthAllowed(depth)) return nullptr;
+            const Choice choice = ChoosePlane(pieces, chain);
+            if (!chain.empty()) {
+                // A row of nodes, each holding the pieces in its plane, the rest all on one
+                // side of it.
+                std::vector<bool> taken(pieces.size(), false);
+                for (const Choice& link : chain) {
+                    if (taken[link.source]) continue; // it lay in an earlier link's plane
+                    if (!DepthAllowed(depth)) return nullptr;
+                    auto node = std::make_unique<BspNode>();
+                    node->plane = link.plane;
+                    for (size_t i = 0; i < pieces.size(); ++i) {
+                        if (taken[i] || (i != link.source &&
+                                         ClassifyPiece(link.plane, pieces[i]) != PlaneSide::On))
+                            continue;
+                        TriangulatePiece(pieces[i], node->polygons);
+                        taken[i] = true;
+                    }
+                    BspNode* last = Finish(*node, depth);
+                    BspNode* first = node.get();
+                    *slot = std::move(node);
+                    slot = link.restInFront ? &first->front : &last->back;
+                    ++depth;
+                }
+                size_t kept = 0;
+                for (size_t i = 0; i < pieces.size(); ++i) {
+                    if (taken[i]) continue;
+                    if (kept != i) pieces[kept] = std::move(pieces[i]);
+                    ++kept;
+                }
+                pieces.resize(kept);
+                if (pieces.empty()) return top;
+                continue;
+            }
+            auto node = std::make_unique<BspNode>();
+            node->plane = choice.plane;
+            std::vector<BspPiece> front;
+            std::vector<BspPiece> back;
+            for (size_t i = 0; i < pieces.size(); ++i) {
+                BspPiece& p = pieces[i];
+                // The piece that gave the plane always stays here, even where float rounding
+                // of far-out coordinates puts its corners outside the epsilon band: every
+                // node takes a piece or parts its pieces in two, so the recursion ends.
+                const PlaneSide side =
+                    i == choice.source ? PlaneSide::On : ClassifyPiece(node->plane, p);
+                switch (side) {
+                case PlaneSide::Front:
+                    front.push_back(std::move(p));
+                    break;
+                case PlaneSide::Back:
+                    back.push_back(std::move(p));
+                    break;
+                case PlaneSide::On:
+                    TriangulatePiece(p, node->polygons);
+                    break;
+                case PlaneSide::Spanning: {
+                    ++stats.splits;
+                    BspPiece f;
+                    BspPiece b;
+                    SplitPiece(node->plane, p, f, b);
+                    if (!f.v.empty()) front.push_back(std::move(f));
+                    if (!b.v.empty()) back.push_back(std::move(b));
+                    break;
+                }
+                }
+            }
+            pieces.clear();
+            pieces.shrink_to_fit();
+            int32_t lastDepth = depth;
+            BspNode* last = Finish(*node, lastDepth);
+            if (!front.empty()) {
+                node->front = Build(std::move(front), depth + 1);
+                if (!node->front) return nullptr;
+            }
+            if (!back.empty()) {
+                last->back = Build(std::move(back), lastDepth + 1);
+                if (!last->back) return nullptr;
+            }
+            *slot = std::move(node);
+            return top;
         }
-        if (!back.empty()) {
-            last->back = Build(std::move(back), lastDepth + 1);
-            if (!last->back) return nullptr;
-        }
-        return node;
     }
 };
 

@@ -225,8 +225,8 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     summary.openLoops = open.loops;
     if (open.openEdges > 0)
         messages.Warn("the surface has " + std::to_string(open.openEdges) + " open edges in " +
-                      std::to_string(open.loops) +
-                      " loops: through them the camera sees inner faces from behind, which "
+                      std::to_string(open.loops) + (open.loops == 1 ? " loop" : " loops") +
+                      ": through them the camera sees inner faces from behind, which "
                       "are not drawn, so the background shows; --double-sided draws both sides");
 
     Built built;

@@ -9,6 +9,7 @@
 
 #include "tools/bspc/bspc.h"
 #include "tools/bspc/bundled_font.h"
+#include "tools/bspc/scene_import.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ constexpr char Usage[] =
     "  Scene (X, Y, Z) becomes map (-X, Y, -Z) x S + offset; --fit picks both so that the\n"
     "  scene stands in front of the start camera. --double-sided draws faces from both sides.\n"
     "  A map beyond 32767 vertices is simplified unless --no-simplify is given. Textures are\n"
-    "  at most N texels a side (default 1024).\n";
+    "  at most N texels a side (default 1024). --formats lists the file types read.\n";
 
 bool ParseNumber(const char* text, double& out) {
     char* end = nullptr;
@@ -75,6 +76,9 @@ int main(int argc, char** argv) {
             options.doubleSided = true;
         } else if (arg == "--no-simplify") {
             options.simplify = false;
+        } else if (arg == "--formats") {
+            std::printf("%s\n", SceneExtensions().c_str());
+            return 0;
         } else if (arg == "--help" || arg == "-h") {
             std::fputs(Usage, stdout);
             return 0;

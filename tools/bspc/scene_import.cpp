@@ -288,6 +288,17 @@ void ReportTransparency(const aiScene& ai, const std::map<unsigned, int32_t>& us
 
 } // namespace
 
+std::string SceneExtensions() {
+    std::string list;
+    Assimp::Importer().GetExtensionList(list); // "*.3ds;*.obj;..."
+    std::string out;
+    for (char c : list) {
+        if (c == '*' || c == '.') continue;
+        out += c == ';' ? ' ' : char(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
 bool ImportScene(const std::string& path, Scene& scene, BspcMessages& messages) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {

@@ -46,5 +46,7 @@ struct Scene {
 };
 
 bool ImportScene(const std::string& path, Scene& scene, BspcMessages& messages);
+// The file name extensions the importer reads, lower case, without dots, space-separated.
+std::string SceneExtensions();
 // The same in a child process; a crash or a hang-up of the importer becomes messages.error.
 bool ImportSceneIsolated(const std::string& path, Scene& scene, BspcMessages& messages);
