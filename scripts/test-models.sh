@@ -25,7 +25,7 @@ sweep_one() {
   dir=$(mktemp -d "$WORK/m.XXXXXX")
   local ext=${model##*.} rc=0 result
   ext=${ext,,}
-  timeout -k 5 "$COMPILE_TIMEOUT" "$BSPC" "$model" --fit --out "$dir/map" \
+  timeout -k 5 "$COMPILE_TIMEOUT" "$BSPC" "$model" --fit --import-timeout 20 --out "$dir/map" \
     > "$dir/out" 2> "$dir/err" || rc=$?
   local warnings errors others
   warnings=$(grep -c '^vexmont-bspc: warning: ' "$dir/err" || true)

@@ -11,11 +11,17 @@ namespace {
 
 // Candidate planes of pieces tried per node. Measured on test models (a 1,368-triangle
 // spider, a 3,732-triangle character): 40 evenly sampled candidates grew them 4.1x and 2.5x,
-// the 128 largest 3.7x and 2.2x; more gain little and cost time.
+// the 128 largest 3.7x and 2.2x; more gain little and cost time. Large sets try fewer, so
+// that a node costs at most about CandidateWork piece tests.
 constexpr size_t MaxCandidates = 128;
+constexpr size_t MinCandidates = 16;
+constexpr size_t CandidateWork = size_t(1) << 18;
 // One split costs about as much as this much imbalance: splits add triangles, imbalance
 // leaves larger sets to split later. Both 4 and 16 grew the test models more.
 constexpr int64_t SplitWeight = 8;
+// A set of pieces may go into a row of one-sided nodes only when this many times its size
+// still fits under the depth limit; larger convex clusters are cut in halves first.
+constexpr int64_t OneSidedDepthShare = 4;
 // A gap plane must leave this much room to the triangles on either side.
 constexpr double GapMargin = 4 * PlaneEpsilon;
 // Pieces with less than this doubled area draw nothing and are dropped.
@@ -133,6 +139,19 @@ void GapPlanes(const std::vector<BspPiece>& pieces, std::vector<Plane>& out) {
     }
 }
 
+// Axis-aligned planes through the middle of the pieces' corners, one per axis.
+void MiddlePlanes(const std::vector<BspPiece>& pieces, std::vector<Plane>& out) {
+    for (int axis = 0; axis < 3; ++axis) {
+        std::vector<float> at;
+        at.reserve(pieces.size());
+        for (const BspPiece& p : pieces)
+            at.push_back(axis == 0 ? p.v[0].x : axis == 1 ? p.v[0].y : p.v[0].z);
+        std::nth_element(at.begin(), at.begin() + ptrdiff_t(at.size() / 2), at.end());
+        out.push_back({axis == 0 ? 1.0f : 0.0f, axis == 1 ? 1.0f : 0.0f, axis == 2 ? 1.0f : 0.0f,
+                       -at[at.size() / 2]});
+    }
+}
+
 struct Choice {
     Plane plane = {};
     size_t source = SIZE_MAX; // the piece that gave the plane; SIZE_MAX: a gap plane
@@ -142,13 +161,16 @@ struct Choice {
 // The best plane. When it cuts nothing and leaves every other piece on one side (a face of a
 // convex cluster), `chain` lists every candidate that does so too, best first: they can all
 // be taken in a row without looking again, which keeps chains of such nodes linear in time.
-Choice ChoosePlane(const std::vector<BspPiece>& pieces, std::vector<Choice>& chain) {
+// Such rows deepen the tree by one level per face; without allowOneSided the plane must part
+// the pieces, if need be an axis-aligned plane through their middle.
+Choice ChoosePlane(const std::vector<BspPiece>& pieces, bool allowOneSided,
+                   std::vector<Choice>& chain) {
     const size_t n = pieces.size();
     // Candidates: axis-aligned pieces first, then the largest; ties by position for a
     // deterministic choice.
     std::vector<size_t> order(n);
     std::iota(order.begin(), order.end(), size_t(0));
-    const size_t count = std::min(n, MaxCandidates);
+    const size_t count = std::min(n, std::clamp(CandidateWork / n, MinCandidates, MaxCandidates));
     std::vector<double> area(n);
     for (size_t i = 0; i < n; ++i)
         area[i] = PieceArea(pieces[i]);
@@ -172,8 +194,9 @@ Choice ChoosePlane(const std::vector<BspPiece>& pieces, std::vector<Choice>& cha
         tried.push_back(plane);
         const Candidate c = Evaluate(plane, pieces, bestOneSided ? -1 : bestScore);
         const bool oneSided = c.spanning == 0 && (c.front == 0 || c.back == 0);
-        // A gap plane must leave pieces on both sides, or the recursion would not end.
-        if (source == SIZE_MAX && oneSided) return;
+        // A free plane must leave pieces on both sides, or the recursion would not end; a
+        // piece's plane holding all pieces is one node, never a row.
+        if (oneSided && (source == SIZE_MAX || (!allowOneSided && c.front + c.back > 0))) return;
         if (oneSided) chain.push_back({plane, source, c.back == 0});
         const int64_t score = Score(c);
         if (bestScore < 0 || score < bestScore) {
@@ -186,6 +209,7 @@ Choice ChoosePlane(const std::vector<BspPiece>& pieces, std::vector<Choice>& cha
         consider(pieces[order[k]].plane, order[k]);
     std::vector<Plane> gaps;
     GapPlanes(pieces, gaps);
+    if (!allowOneSided) MiddlePlanes(pieces, gaps);
     for (const Plane& plane : gaps)
         consider(plane, SIZE_MAX);
     if (!bestOneSided) chain.clear();
@@ -233,7 +257,10 @@ struct Builder {
         std::vector<Choice> chain;
         for (;;) {
             if (!DepthAllowed(depth)) return nullptr;
-            const Choice choice = ChoosePlane(pieces, chain);
+            // Rows of one-sided planes only while the tree has depth to spare for them.
+            const bool allowOneSided =
+                int64_t(pieces.size()) * OneSidedDepthShare < int64_t(maxDepth - depth);
+            const Choice choice = ChoosePlane(pieces, allowOneSided, chain);
             if (!chain.empty()) {
                 // A row of nodes, each holding the pieces in its plane, the rest all on one
                 // side of it.

@@ -26,7 +26,7 @@ constexpr int MaxFitAttempts = 5;
 constexpr double FitMargin = 0.9;
 // Before the first build, a scene whose own vertices exceed the budget is simplified as if
 // splitting and mending added this share of vertices.
-constexpr double ExpectedGrowth = 1.3;
+constexpr double ExpectedGrowth = 2.0;
 
 struct Built {
     std::vector<uint8_t> bytes;
@@ -187,7 +187,7 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
 
     Scene scene;
     const bool imported = options.isolateImport
-                              ? ImportSceneIsolated(options.scenePath, scene, messages)
+                              ? ImportSceneIsolated(options.scenePath, options.importSeconds, scene, messages)
                               : ImportScene(options.scenePath, scene, messages);
     if (!imported) return false;
     summary.inputTriangles = int64_t(scene.triangles.size());

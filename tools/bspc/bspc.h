@@ -39,6 +39,7 @@ inline constexpr int32_t MaxTextureNameLength =
 // Vertices nearer to a splitting plane than this count as lying in it.
 inline constexpr double PlaneEpsilon = 1e-3;
 inline constexpr int32_t DefaultMaxTexture = 1024;
+inline constexpr int32_t DefaultImportSeconds = 120;
 
 struct BspcOptions {
     std::string scenePath;
@@ -54,8 +55,10 @@ struct BspcOptions {
     int32_t maxVertices = MaxMapCount; // the map's vertex budget (lower only in tests)
     // Written as Font.bmp when outDir holds none; empty: no font is written.
     std::span<const uint8_t> font;
-    // Import in a child process, so that a crash inside the importer is one error line.
+    // Import in a child process, so that a crash inside the importer is one error line, and
+    // give up after importSeconds (0: never).
     bool isolateImport = true;
+    int32_t importSeconds = DefaultImportSeconds;
 };
 
 struct BspcMessages {

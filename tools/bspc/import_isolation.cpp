@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,7 +107,8 @@ bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
 
 } // namespace
 
-bool ImportSceneIsolated(const std::string& path, Scene& scene, BspcMessages& messages) {
+bool ImportSceneIsolated(const std::string& path, int32_t seconds, Scene& scene,
+                         BspcMessages& messages) {
     int fds[2];
     if (pipe(fds) != 0) return ImportScene(path, scene, messages);
     const pid_t child = fork();
@@ -117,6 +119,14 @@ bool ImportSceneIsolated(const std::string& path, Scene& scene, BspcMessages& me
     }
     if (child == 0) {
         close(fds[0]);
+        // Some importers print to the standard streams; the user gets our lines only.
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+        }
+        // Some inputs keep an importer busy for hours.
+        if (seconds > 0) alarm(unsigned(seconds));
         Scene imported;
         BspcMessages found;
         const bool ok = ImportScene(path, imported, found);
@@ -137,6 +147,11 @@ bool ImportSceneIsolated(const std::string& path, Scene& scene, BspcMessages& me
     close(fds[0]);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) {
+        messages.error = "gave up reading \"" + path + "\" after " + std::to_string(seconds) +
+                         " s (--import-timeout); the file is probably broken";
+        return false;
     }
     if (WIFSIGNALED(status)) {
         messages.error = "the importer crashed reading \"" + path + "\" (" +

@@ -15,13 +15,14 @@ namespace {
 
 constexpr char Usage[] =
     "usage: vexmont-bspc SCENE --out DIR [--fit | --scale S --offset X,Y,Z] [--double-sided]\n"
-    "                    [--no-simplify] [--max-texture N]\n"
+    "                    [--no-simplify] [--max-texture N] [--import-timeout S]\n"
     "  Compiles a scene (OBJ, glTF/GLB, Collada, FBX, 3DS, PLY, STL and other formats Assimp\n"
     "  reads) into DIR/Vuze.BSP and DIR/Textures/, and DIR/Font.bmp when DIR has none.\n"
     "  Scene (X, Y, Z) becomes map (-X, Y, -Z) x S + offset; --fit picks both so that the\n"
     "  scene stands in front of the start camera. --double-sided draws faces from both sides.\n"
     "  A map beyond 32767 vertices is simplified unless --no-simplify is given. Textures are\n"
-    "  at most N texels a side (default 1024). --formats lists the file types read.\n";
+    "  at most N texels a side (default 1024). Reading the scene stops after S seconds\n"
+    "  (default 120, 0: no limit). --formats lists the file types read.\n";
 
 bool ParseNumber(const char* text, double& out) {
     char* end = nullptr;
@@ -70,6 +71,11 @@ int main(int argc, char** argv) {
             if (!ParseNumber(argv[++i], n) || n < 1 || n > MaxTextureWidth || n != std::floor(n))
                 return BadArgument("--max-texture needs a whole number from 1 to 65536");
             options.maxTexture = int32_t(n);
+        } else if (arg == "--import-timeout" && hasValue) {
+            double n = 0;
+            if (!ParseNumber(argv[++i], n) || n < 0 || n > 86400 || n != std::floor(n))
+                return BadArgument("--import-timeout needs whole seconds from 0 (no limit) to 86400");
+            options.importSeconds = int32_t(n);
         } else if (arg == "--fit") {
             options.fit = true;
         } else if (arg == "--double-sided") {

@@ -48,5 +48,7 @@ struct Scene {
 bool ImportScene(const std::string& path, Scene& scene, BspcMessages& messages);
 // The file name extensions the importer reads, lower case, without dots, space-separated.
 std::string SceneExtensions();
-// The same in a child process; a crash or a hang-up of the importer becomes messages.error.
-bool ImportSceneIsolated(const std::string& path, Scene& scene, BspcMessages& messages);
+// The same in a child process: a crash of the importer, or an import still busy after
+// `seconds` (0: no limit), becomes messages.error.
+bool ImportSceneIsolated(const std::string& path, int32_t seconds, Scene& scene,
+                         BspcMessages& messages);
