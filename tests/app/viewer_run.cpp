@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "app/viewer.h"
-#include "demo_scene.h"
+#include "wall_map.h"
 #include "scene/bitmap.h"
 #include "scene/map.h"
 
@@ -27,7 +27,7 @@ std::vector<std::string> ViewerRun::LogLines() const {
 bool SceneLoadersReady() {
     static const bool ready = [] {
         TempDir dir;
-        if (!WriteDemoScene(dir.Path())) return false;
+        if (!WriteWallMap(dir.Path())) return false;
         return LoadMap(dir.File("Vuze.BSP")) != nullptr &&
                LoadBitmap(dir.File("Font.bmp")) != nullptr;
     }();

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "demo_scene.h"
+#include "wall_map.h"
 #include "display/display.h"
 #include "display/font.h"
 #include "viewer_run.h"
@@ -44,7 +44,7 @@ class Viewer : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
-        ASSERT_TRUE(WriteDemoScene(run.Dir()));
+        ASSERT_TRUE(WriteWallMap(run.Dir()));
     }
     ViewerRun run;
 };

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <sys/wait.h>
 
-#include "demo_scene.h"
+#include "wall_map.h"
 #include "support/temp_files.h"
 #include "viewer_run.h"
 
@@ -66,7 +66,7 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
     EXPECT_EQ(Lines(result.err), 1);
 
     if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
-    ASSERT_TRUE(WriteDemoScene(dir.Path() / "scene"));
+    ASSERT_TRUE(WriteWallMap(dir.Path() / "scene"));
     std::filesystem::remove(dir.Path() / "scene" / "Textures" / "wall.bmp");
     result = Shot(dir, "--dir scene --out x.png");
     EXPECT_EQ(result.exitCode, 1);
@@ -91,7 +91,7 @@ std::vector<uint32_t> ReadPpm(const std::filesystem::path& path) {
 TEST(Shot, WritesTheLastFrameWithItsCounter) {
     if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
     TempDir dir;
-    ASSERT_TRUE(WriteDemoScene(dir.Path() / "scene"));
+    ASSERT_TRUE(WriteWallMap(dir.Path() / "scene"));
     Result result = Shot(dir, "--dir scene --frames 3 --out three.ppm");
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");

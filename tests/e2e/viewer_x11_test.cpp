@@ -3,7 +3,7 @@
 #include <regex>
 #include <thread>
 
-#include "demo_scene.h"
+#include "wall_map.h"
 #include "process.h"
 #include "support/temp_files.h"
 #include "viewer_run.h"
@@ -41,7 +41,7 @@ std::vector<std::string> DisplayEnv(const std::string& display) {
 TEST(ViewerOnX11, ShowsTheRenderedFrameFullScreenAndEndsOnEscape) {
     TempDir dir;
     const std::filesystem::path scene = dir.Path() / "scene";
-    ASSERT_TRUE(WriteDemoScene(scene));
+    ASSERT_TRUE(WriteWallMap(scene));
 
     // What the frame must look like: the same start-up on the in-memory platform.
     ASSERT_EQ(RunCommand({VEXMONT_SHOT, "--dir", scene.string(), "--out",
@@ -113,7 +113,7 @@ TEST(ViewerOnX11, ShowsTheRenderedFrameFullScreenAndEndsOnEscape) {
 
 TEST(ViewerOnX11, WithoutADisplayEndsAtOnceWithOneLine) {
     TempDir dir;
-    ASSERT_TRUE(WriteDemoScene(dir.Path()));
+    ASSERT_TRUE(WriteWallMap(dir.Path()));
     for (const char* driver : {"x11", "offscreen"}) {
         ChildProcess viewer(
             {VEXMONT_VIEWER},

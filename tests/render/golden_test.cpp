@@ -1,4 +1,4 @@
-// The test scene rendered in-process from each of its cameras must match the committed
+// The golden map rendered in-process from each of its cameras must match the committed
 // expected images pixel for pixel. To regenerate them after an intended change, run
 //   build/tests/render/render-fixture goldens
 // and review the new images before committing them; this test never writes them.
@@ -7,18 +7,18 @@
 #include "golden_image.h"
 #include "scene/map.h"
 #include "support/temp_files.h"
-#include "test_scene.h"
+#include "golden_map.h"
 
 namespace {
 
 using namespace rendertest;
 
-TEST(Golden, TestSceneMatchesExpectedImages) {
+TEST(Golden, EveryCameraMatchesItsExpectedImage) {
     TempDir dir;
-    ASSERT_TRUE(WriteTestScene(dir.Path()));
-    const auto map = LoadTestScene(dir.Path());
+    ASSERT_TRUE(WriteGoldenMap(dir.Path()));
+    const auto map = LoadGoldenMap(dir.Path());
     ASSERT_TRUE(map);
-    for (const NamedCamera& camera : TestSceneCameras()) {
+    for (const NamedCamera& camera : GoldenMapCameras()) {
         const std::filesystem::path golden = GoldenDirectory() / (camera.name + ".ppm");
         Image expected;
         ASSERT_TRUE(ReadPpm(golden, expected))

@@ -1,12 +1,12 @@
 // The renderer's test fixtures from the command line:
-//   render-fixture scene DIR            write the test scene's files into DIR
+//   render-fixture map DIR              write the golden map's files into DIR
 //   render-fixture goldens [DIR]        render the expected images into DIR (by default
 //                                       the source tree's tests/render/golden)
 //   render-fixture camera NAME          print the camera's 16 elements for --camera
 //   render-fixture compare EXPECTED ACTUAL
 //                                       exit 0 when the PPM images are identical,
 //                                       otherwise 1 and a report of where they differ
-//   render-fixture shots SHOT OUTDIR    write the test scene, capture it with the
+//   render-fixture shots SHOT OUTDIR    write the golden map, capture it with the
 //                                       vexmont-shot executable SHOT from every camera
 //                                       into OUTDIR, and compare each capture with its
 //                                       expected image; exit 0 when all match
@@ -20,14 +20,14 @@
 #include "golden_image.h"
 #include "scene/map.h"
 #include "support/temp_files.h"
-#include "test_scene.h"
+#include "golden_map.h"
 
 using namespace rendertest;
 
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: render-fixture scene DIR | goldens [DIR] | camera NAME | "
+    std::fprintf(stderr, "usage: render-fixture map DIR | goldens [DIR] | camera NAME | "
                          "compare EXPECTED ACTUAL | shots SHOT OUTDIR\n");
     return 2;
 }
@@ -47,13 +47,13 @@ bool Run(const std::vector<std::string>& args) {
 
 int CompareShots(const std::string& shot, const std::filesystem::path& out) {
     TempDir dir;
-    if (!WriteTestScene(dir.Path())) {
-        std::fprintf(stderr, "cannot write the test scene\n");
+    if (!WriteGoldenMap(dir.Path())) {
+        std::fprintf(stderr, "cannot write the golden map\n");
         return 1;
     }
     std::filesystem::create_directories(out);
     int failures = 0;
-    for (const NamedCamera& camera : TestSceneCameras()) {
+    for (const NamedCamera& camera : GoldenMapCameras()) {
         const auto captured = out / (camera.name + ".ppm");
         const auto golden = GoldenDirectory() / (camera.name + ".ppm");
         std::filesystem::remove(captured);
@@ -84,13 +84,13 @@ int CompareShots(const std::string& shot, const std::filesystem::path& out) {
 
 int WriteGoldens(const std::filesystem::path& out) {
     TempDir dir;
-    const auto map = WriteTestScene(dir.Path()) ? LoadTestScene(dir.Path()) : nullptr;
+    const auto map = WriteGoldenMap(dir.Path()) ? LoadGoldenMap(dir.Path()) : nullptr;
     if (!map) {
-        std::fprintf(stderr, "cannot build the test scene\n");
+        std::fprintf(stderr, "cannot build the golden map\n");
         return 1;
     }
     std::filesystem::create_directories(out);
-    for (const NamedCamera& camera : TestSceneCameras()) {
+    for (const NamedCamera& camera : GoldenMapCameras()) {
         const auto path = out / (camera.name + ".ppm");
         if (!WritePpm(path, 512, 384, RenderTestFrame(*map, camera.matrix))) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
@@ -106,11 +106,11 @@ int WriteGoldens(const std::filesystem::path& out) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string_view command = argv[1];
-    if (command == "scene" && argc == 3) return WriteTestScene(argv[2]) ? 0 : 1;
+    if (command == "map" && argc == 3) return WriteGoldenMap(argv[2]) ? 0 : 1;
     if (command == "goldens" && argc <= 3)
         return WriteGoldens(argc == 3 ? argv[2] : GoldenDirectory());
     if (command == "camera" && argc == 3) {
-        for (const NamedCamera& camera : TestSceneCameras()) {
+        for (const NamedCamera& camera : GoldenMapCameras()) {
             if (camera.name == argv[2]) {
                 std::printf("%s\n", CameraArgument(camera.matrix).c_str());
                 return 0;

@@ -1,4 +1,4 @@
-#include "test_scene.h"
+#include "golden_map.h"
 
 #include <cstdio>
 #include <initializer_list>
@@ -191,7 +191,7 @@ MapFileDescription SceneDescription() {
 
 } // namespace
 
-bool WriteTestScene(const std::filesystem::path& dir) {
+bool WriteGoldenMap(const std::filesystem::path& dir) {
     if (!WriteFileBytes(dir / "Vuze.BSP", MapFileBytes(SceneDescription()))) return false;
     for (const SceneTexture& t : Textures) {
         std::vector<uint32_t> pixels(size_t(t.width) * t.height);
@@ -204,7 +204,7 @@ bool WriteTestScene(const std::filesystem::path& dir) {
     return true;
 }
 
-std::unique_ptr<Map> LoadTestScene(const std::filesystem::path& dir) {
+std::unique_ptr<Map> LoadGoldenMap(const std::filesystem::path& dir) {
     std::unique_ptr<Map> map = LoadMap((dir / "Vuze.BSP").string());
     if (!map) return nullptr;
     Matrix4Identity(map->matrix);
@@ -212,7 +212,7 @@ std::unique_ptr<Map> LoadTestScene(const std::filesystem::path& dir) {
     return map;
 }
 
-std::vector<NamedCamera> TestSceneCameras() {
+std::vector<NamedCamera> GoldenMapCameras() {
     std::vector<NamedCamera> cameras;
     Matrix4 m;
     const auto startUp = [&m] {

@@ -1,4 +1,4 @@
-#include "demo_scene.h"
+#include "wall_map.h"
 
 #include <vector>
 
@@ -13,7 +13,7 @@ uint32_t WallTexel(int32_t x, int32_t y) {
     return ((x / 8 + y / 8) % 2) ? 0x003060C0u : 0x00C08020u;
 }
 
-bool WriteDemoScene(const std::filesystem::path& dir, bool withFont) {
+bool WriteWallMap(const std::filesystem::path& dir, bool withFont) {
     // The start camera sits at (0, 40, -40) and looks along +z: a square wall at z = 0,
     // wide enough to fill the whole view, seen from the negative side of its plane.
     MapFileDescription map;
