@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 // A scratch working directory and a fresh platform for each test.
 class ViewerRun {

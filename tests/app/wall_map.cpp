@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 uint32_t FontCellColour(int c) {
     return 0x00FFC000u | uint32_t(c);

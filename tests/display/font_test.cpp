@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 namespace {
 

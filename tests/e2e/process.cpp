@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+#include "support/files.h"
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env, const std::filesystem::path& dir,
@@ -83,13 +83,6 @@ int RunCommand(const std::vector<std::string>& argv, const std::vector<std::stri
     ChildProcess child(argv, env, {}, outputFile);
     const std::optional<int> code = child.Wait(timeout);
     return code ? *code : -1;
-}
-
-std::string ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 VirtualDisplay::VirtualDisplay(const std::filesystem::path& logFile) {

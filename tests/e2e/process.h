@@ -37,8 +37,6 @@ class ChildProcess {
 int RunCommand(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                const std::filesystem::path& outputFile, std::chrono::milliseconds timeout);
 
-std::string ReadWholeFile(const std::filesystem::path& path);
-
 // A virtual X server (Xvfb, 1024 x 768 x 24) on a display number it picks itself; stopped
 // at scope end. Name() is empty when it did not start.
 class VirtualDisplay {

@@ -1,11 +1,9 @@
 // vexmont-shot run as a program: its arguments, its exit codes and its images.
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/wait.h>
 
 #include "wall_map.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 #include "viewer_run.h"
 
 namespace {
@@ -15,13 +13,6 @@ struct Result {
     std::string err;
 };
 
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // Runs vexmont-shot with the arguments (already quoted as the shell needs) in dir.
 Result Shot(const TempDir& dir, const std::string& arguments) {
     const std::string command = "cd '" + dir.Path().string() + "' && '" VEXMONT_SHOT "' " +
@@ -29,7 +20,7 @@ Result Shot(const TempDir& dir, const std::string& arguments) {
     const int status = std::system(command.c_str());
     Result result;
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-    result.err = ReadText(dir.Path() / "stderr.txt");
+    result.err = ReadWholeFile(dir.Path() / "stderr.txt");
     return result;
 }
 
@@ -57,7 +48,7 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(Lines(result.err), 1);
     EXPECT_NE(result.err.find("Vuze.BSP"), std::string::npos);
-    EXPECT_EQ(ReadText(dir.Path() / "BSP.log"),
+    EXPECT_EQ(ReadWholeFile(dir.Path() / "BSP.log"),
               "__________BSP - Log__________\nDDraw is running..\nLoading tree ..\n");
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "x.png"));
 
@@ -76,7 +67,7 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
 
 // The P6 image as 0x00RRGGBB pixels; empty when it is not 512 x 384.
 std::vector<uint32_t> ReadPpm(const std::filesystem::path& path) {
-    const std::string data = ReadText(path);
+    const std::string data = ReadWholeFile(path);
     const std::string header = "P6\n512 384\n255\n";
     if (data.size() != header.size() + 512 * 384 * 3 || data.compare(0, header.size(), header))
         return {};
@@ -95,14 +86,14 @@ TEST(Shot, WritesTheLastFrameWithItsCounter) {
     Result result = Shot(dir, "--dir scene --frames 3 --out three.ppm");
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(ReadText(dir.Path() / "scene" / "BSP.log").substr(0, 30),
+    EXPECT_EQ(ReadWholeFile(dir.Path() / "scene" / "BSP.log").substr(0, 30),
               "__________BSP - Log__________\n");
     const std::vector<uint32_t> three = ReadPpm(dir.Path() / "three.ppm");
     ASSERT_FALSE(three.empty());
     EXPECT_EQ(ReadCounterText(three), "2.nd Frame");
 
     ASSERT_EQ(Shot(dir, "--dir scene --out one.PNG").exitCode, 0);
-    const std::string png = ReadText(dir.Path() / "one.PNG");
+    const std::string png = ReadWholeFile(dir.Path() / "one.PNG");
     ASSERT_GT(png.size(), 8u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
 

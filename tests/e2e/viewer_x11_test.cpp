@@ -5,7 +5,7 @@
 
 #include "wall_map.h"
 #include "process.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 #include "viewer_run.h"
 
 namespace {

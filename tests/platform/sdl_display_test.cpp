@@ -5,7 +5,7 @@
 #include "display/display.h"
 #include "platform/sdl/sdl_platform.h"
 #include "process.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 // Under LeakSanitizer: what the windowing libraries keep until the process ends is theirs
 // (the same list as tests/e2e/lsan.supp).

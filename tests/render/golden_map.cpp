@@ -8,7 +8,7 @@
 #include "render/render.h"
 #include "scene/map.h"
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 namespace rendertest {
 

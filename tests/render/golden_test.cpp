@@ -6,7 +6,7 @@
 
 #include "golden_image.h"
 #include "scene/map.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 #include "golden_map.h"
 
 namespace {

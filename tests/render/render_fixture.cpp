@@ -19,7 +19,7 @@
 
 #include "golden_image.h"
 #include "scene/map.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 #include "golden_map.h"
 
 using namespace rendertest;

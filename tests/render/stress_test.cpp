@@ -11,7 +11,7 @@
 #include "geometry/projection.h"
 #include "render/render.h"
 #include "scene/map.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 #include "golden_map.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <numeric>
 
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 namespace {
 

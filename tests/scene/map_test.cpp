@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "scene/map.h"
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // Map files: describe the map with MapFileDescription and call MapFileBytes, or, for
 // malformed or very deep files, put the pieces together with the Append* functions.
 // Bitmaps: BitmapBytes writes a plain 24-bit BMP. Write either to disk with
-// WriteFileBytes (temp_files.h).
+// WriteFileBytes (files.h).
 #pragma once
 
 #include <cstdint>

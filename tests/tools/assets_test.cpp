@@ -5,7 +5,7 @@
 #include <string>
 
 #include "scene/bitmap.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 namespace {
 

@@ -85,10 +85,8 @@ void CompileLetterAndSign(const TempDir& dir) {
     scene.FaceUV({{10, 50, -60}, {42, 50, -60}, {42, 66, -60}, {10, 66, -60}},
                  {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
     std::string text = scene.obj;
-    WriteFileBytes(dir.File("scene.mtl"),
-                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
-    WriteFileBytes(dir.File("scene.obj"),
-                   std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    WriteFileText(dir.File("scene.mtl"), scene.mtl);
+    WriteFileText(dir.File("scene.obj"), text);
     const Compiled c = Compile(dir.File("scene.obj"), dir);
     ASSERT_TRUE(c.ok) << c.messages.error;
 }
@@ -195,10 +193,8 @@ void WriteColorCube(const TempDir& dir, ObjPoint lo, ObjPoint hi, bool inside) {
         else
             scene.Face({c[f[0]], c[f[1]], c[f[2]], c[f[3]]});
     }
-    WriteFileBytes(dir.File("scene.mtl"),
-                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
-    WriteFileBytes(dir.File("scene.obj"),
-                   std::span(reinterpret_cast<const uint8_t*>(scene.obj.data()), scene.obj.size()));
+    WriteFileText(dir.File("scene.mtl"), scene.mtl);
+    WriteFileText(dir.File("scene.obj"), scene.obj);
 }
 
 std::set<uint32_t> Colors(const std::vector<uint32_t>& frame) {

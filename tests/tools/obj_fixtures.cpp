@@ -74,12 +74,10 @@ std::string ObjBuilder::Write(const TempDir& dir, const std::string& name) const
     std::string text = obj;
     if (!mtl.empty()) {
         text = "mtllib " + name + ".mtl\n" + text;
-        const std::string m = mtl;
-        WriteFileBytes(dir.File(name + ".mtl"),
-                       std::span(reinterpret_cast<const uint8_t*>(m.data()), m.size()));
+        WriteFileText(dir.File(name + ".mtl"), mtl);
     }
     const std::string path = dir.File(name + ".obj");
-    WriteFileBytes(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    WriteFileText(path, text);
     return path;
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "scene/map.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 #include "tools/bspc/bspc.h"
 
 struct ObjPoint {
