@@ -4,6 +4,7 @@
 
 #include "wall_map.h"
 #include "support/files.h"
+#include "support/image.h"
 #include "viewer_run.h"
 
 namespace {
@@ -65,20 +66,6 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
     EXPECT_NE(result.err.find("texture"), std::string::npos);
 }
 
-// The P6 image as 0x00RRGGBB pixels; empty when it is not 512 x 384.
-std::vector<uint32_t> ReadPpm(const std::filesystem::path& path) {
-    const std::string data = ReadWholeFile(path);
-    const std::string header = "P6\n512 384\n255\n";
-    if (data.size() != header.size() + 512 * 384 * 3 || data.compare(0, header.size(), header))
-        return {};
-    std::vector<uint32_t> pixels(512 * 384);
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        const auto* p = reinterpret_cast<const uint8_t*>(data.data() + header.size() + 3 * i);
-        pixels[i] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-    }
-    return pixels;
-}
-
 TEST(Shot, WritesTheLastFrameWithItsCounter) {
     if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
     TempDir dir;
@@ -88,7 +75,7 @@ TEST(Shot, WritesTheLastFrameWithItsCounter) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(ReadWholeFile(dir.Path() / "scene" / "BSP.log").substr(0, 30),
               "__________BSP - Log__________\n");
-    const std::vector<uint32_t> three = ReadPpm(dir.Path() / "three.ppm");
+    const std::vector<uint32_t> three = ReadPpm(dir.Path() / "three.ppm", 512, 384);
     ASSERT_FALSE(three.empty());
     EXPECT_EQ(ReadCounterText(three), "2.nd Frame");
 
@@ -101,8 +88,8 @@ TEST(Shot, WritesTheLastFrameWithItsCounter) {
     const std::string camera = "--camera -1,0,0,0,0,-1,0,0,0,0,1,0,0,40,-40,1";
     ASSERT_EQ(Shot(dir, "--dir scene " + camera + " --keys LEFT,right --out keys.ppm").exitCode, 0);
     ASSERT_EQ(Shot(dir, "--dir scene " + camera + " --out plain.ppm").exitCode, 0);
-    const std::vector<uint32_t> keys = ReadPpm(dir.Path() / "keys.ppm");
-    const std::vector<uint32_t> plain = ReadPpm(dir.Path() / "plain.ppm");
+    const std::vector<uint32_t> keys = ReadPpm(dir.Path() / "keys.ppm", 512, 384);
+    const std::vector<uint32_t> plain = ReadPpm(dir.Path() / "plain.ppm", 512, 384);
     ASSERT_FALSE(plain.empty());
     EXPECT_EQ(ReadCounterText(plain), "0.th Frame");
     size_t differing = 0;

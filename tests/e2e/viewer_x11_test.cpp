@@ -6,6 +6,7 @@
 #include "wall_map.h"
 #include "process.h"
 #include "support/files.h"
+#include "support/image.h"
 #include "viewer_run.h"
 
 namespace {
@@ -49,15 +50,8 @@ TEST(ViewerOnX11, ShowsTheRenderedFrameFullScreenAndEndsOnEscape) {
                          {}, dir.Path() / "shot.txt", 60s),
               0)
         << ReadWholeFile(dir.Path() / "shot.txt");
-    const std::string expectedPpm = ReadWholeFile(dir.Path() / "expected.ppm");
-    const std::string header = "P6\n512 384\n255\n";
-    ASSERT_EQ(expectedPpm.size(), header.size() + 512 * 384 * 3);
-    std::vector<uint32_t> expected(512 * 384);
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const auto* p =
-            reinterpret_cast<const uint8_t*>(expectedPpm.data() + header.size() + 3 * i);
-        expected[i] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-    }
+    const std::vector<uint32_t> expected = ReadPpm(dir.Path() / "expected.ppm", 512, 384);
+    ASSERT_EQ(expected.size(), 512u * 384);
     std::filesystem::remove(scene / "BSP.log");
 
     VirtualDisplay display(dir.Path() / "xvfb.txt");

@@ -263,4 +263,8 @@ std::string CameraArgument(const Matrix4& m) {
     return out;
 }
 
+std::filesystem::path GoldenDirectory() {
+    return VEXMONT_RENDER_GOLDEN_DIR;
+}
+
 } // namespace rendertest

@@ -32,4 +32,7 @@ std::vector<uint32_t> RenderTestFrame(const Map& map, const Matrix4& camera);
 // The 16 elements, comma separated, each printed so that it reads back exactly.
 std::string CameraArgument(const Matrix4& m);
 
+// Where the expected images ("<camera name>.ppm") live in the source tree.
+std::filesystem::path GoldenDirectory();
+
 } // namespace rendertest

@@ -4,7 +4,7 @@
 //                                       the source tree's tests/render/golden)
 //   render-fixture camera NAME          print the camera's 16 elements for --camera
 //   render-fixture compare EXPECTED ACTUAL
-//                                       exit 0 when the PPM images are identical,
+//                                       exit 0 when the 512 x 384 PPM frames are identical,
 //                                       otherwise 1 and a report of where they differ
 //   render-fixture shots SHOT OUTDIR    write the golden map, capture it with the
 //                                       vexmont-shot executable SHOT from every camera
@@ -17,9 +17,9 @@
 #include <sys/wait.h>
 #include <vector>
 
-#include "golden_image.h"
 #include "scene/map.h"
 #include "support/files.h"
+#include "support/image.h"
 #include "golden_map.h"
 
 using namespace rendertest;
@@ -63,14 +63,15 @@ int CompareShots(const std::string& shot, const std::filesystem::path& out) {
             ++failures;
             continue;
         }
-        Image expected, actual;
-        if (!ReadPpm(golden, expected) || !ReadPpm(captured, actual)) {
+        const std::vector<uint32_t> expected = ReadPpm(golden, 512, 384);
+        const std::vector<uint32_t> actual = ReadPpm(captured, 512, 384);
+        if (expected.empty() || actual.empty()) {
             std::fprintf(stderr, "%s: cannot read %s or %s\n", camera.name.c_str(), golden.c_str(),
                          captured.c_str());
             ++failures;
             continue;
         }
-        const std::string report = CompareImages(expected, actual);
+        const std::string report = CompareImages(expected, actual, 512);
         if (!report.empty()) {
             std::fprintf(stderr, "%s: %s differs from %s: %s", camera.name.c_str(),
                          captured.c_str(), golden.c_str(), report.c_str());
@@ -120,16 +121,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "compare" && argc == 4) {
-        Image expected, actual;
-        if (!ReadPpm(argv[2], expected)) {
-            std::fprintf(stderr, "cannot read %s\n", argv[2]);
+        const std::vector<uint32_t> expected = ReadPpm(argv[2], 512, 384);
+        const std::vector<uint32_t> actual = ReadPpm(argv[3], 512, 384);
+        if (expected.empty() || actual.empty()) {
+            std::fprintf(stderr, "cannot read %s as a 512 x 384 PPM frame\n",
+                         argv[expected.empty() ? 2 : 3]);
             return 1;
         }
-        if (!ReadPpm(argv[3], actual)) {
-            std::fprintf(stderr, "cannot read %s\n", argv[3]);
-            return 1;
-        }
-        const std::string report = CompareImages(expected, actual);
+        const std::string report = CompareImages(expected, actual, 512);
         if (report.empty()) return 0;
         std::fprintf(stderr, "%s differs from %s: %s", argv[3], argv[2], report.c_str());
         return 1;

@@ -9,6 +9,7 @@
 #include "geometry/projection.h"
 #include "obj_fixtures.h"
 #include "render/render.h"
+#include "support/image.h"
 #include "support/scene_bytes.h"
 
 namespace {
@@ -139,29 +140,13 @@ TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
 }
 
 #ifdef VEXMONT_SHOT
-std::vector<uint32_t> ReadPpm(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    std::vector<uint32_t> frame;
-    if (!f) return frame;
-    int w = 0, h = 0, max = 0;
-    if (std::fscanf(f, "P6 %d %d %d", &w, &h, &max) == 3 && w == Width && h == Height) {
-        std::fgetc(f);
-        std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
-        if (std::fread(rgb.data(), 1, rgb.size(), f) == rgb.size())
-            for (size_t i = 0; i < rgb.size(); i += 3)
-                frame.push_back(uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
-    }
-    std::fclose(f);
-    return frame;
-}
-
 TEST(BspcRender, TheViewerShowsTheCompiledMapTheSameWay) {
     TempDir dir;
     CompileLetterAndSign(dir);
     const std::string command = "'" VEXMONT_SHOT "' --dir '" + dir.File("out") + "' --out '" +
                                 dir.File("frame.ppm") + "' > /dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::vector<uint32_t> frame = ReadPpm(dir.File("frame.ppm"));
+    const std::vector<uint32_t> frame = ReadPpm(dir.File("frame.ppm"), Width, Height);
     ASSERT_EQ(frame.size(), size_t(Width) * Height);
     CheckLetterAndSign(frame);
 }
