@@ -15,7 +15,7 @@ TEST(Log, BannerThenOneLinePerMessageInOrder) {
     WriteLog("");
     WriteLog("100% %s %d %n done");
     EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________\nDDraw is running..\n\n"
-                         "100% %s %d %n done\n");
+                                          "100% %s %d %n done\n");
 }
 
 TEST(Log, ASecondRunReplacesThePreviousLog) {

@@ -3,9 +3,9 @@
 #include <fstream>
 
 #include "app/viewer.h"
-#include "wall_map.h"
 #include "scene/bitmap.h"
 #include "scene/map.h"
+#include "wall_map.h"
 
 ViewerRun::ViewerRun() : cwd_(dir_.Path()) {
     HeadlessReset();

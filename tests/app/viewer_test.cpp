@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "wall_map.h"
 #include "display/display.h"
 #include "display/font.h"
 #include "viewer_run.h"
+#include "wall_map.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "support/scene_bytes.h"
 #include "support/files.h"
+#include "support/scene_bytes.h"
 
 uint32_t FontCellColour(int c) {
     return 0x00FFC000u | uint32_t(c);

@@ -7,8 +7,8 @@
 #include "geometry/projection.h"
 #include "render/render.h"
 #include "scene/map.h"
-#include "support/scene_bytes.h"
 #include "support/files.h"
+#include "support/scene_bytes.h"
 
 namespace rendertest {
 

@@ -4,10 +4,10 @@
 // and review the new images before committing them; this test never writes them.
 #include <gtest/gtest.h>
 
+#include "golden_map.h"
 #include "scene/map.h"
 #include "support/files.h"
 #include "support/image.h"
-#include "golden_map.h"
 
 namespace {
 

@@ -6,21 +6,15 @@
 //   render-fixture compare EXPECTED ACTUAL
 //                                       exit 0 when the 512 x 384 PPM frames are identical,
 //                                       otherwise 1 and a report of where they differ
-//   render-fixture shots SHOT OUTDIR    write the golden map, capture it with the
-//                                       vexmont-shot executable SHOT from every camera
-//                                       into OUTDIR, and compare each capture with its
-//                                       expected image; exit 0 when all match
 #include <cstdio>
-#include <spawn.h>
 #include <string>
 #include <string_view>
-#include <sys/wait.h>
 #include <vector>
 
+#include "golden_map.h"
 #include "scene/map.h"
 #include "support/files.h"
 #include "support/image.h"
-#include "golden_map.h"
 
 using namespace rendertest;
 
@@ -28,59 +22,8 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr, "usage: render-fixture map DIR | goldens [DIR] | camera NAME | "
-                         "compare EXPECTED ACTUAL | shots SHOT OUTDIR\n");
+                         "compare EXPECTED ACTUAL\n");
     return 2;
-}
-
-// Runs the program with the arguments (no shell); true when it exits with 0.
-bool Run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-int CompareShots(const std::string& shot, const std::filesystem::path& out) {
-    TempDir dir;
-    if (!WriteGoldenMap(dir.Path())) {
-        std::fprintf(stderr, "cannot write the golden map\n");
-        return 1;
-    }
-    std::filesystem::create_directories(out);
-    int failures = 0;
-    for (const NamedCamera& camera : GoldenMapCameras()) {
-        const auto captured = out / (camera.name + ".ppm");
-        const auto golden = GoldenDirectory() / (camera.name + ".ppm");
-        std::filesystem::remove(captured);
-        if (!Run({shot, "--dir", dir.Path().string(), "--camera", CameraArgument(camera.matrix),
-                  "--out", captured.string()})) {
-            std::fprintf(stderr, "%s: vexmont-shot failed\n", camera.name.c_str());
-            ++failures;
-            continue;
-        }
-        const std::vector<uint32_t> expected = ReadPpm(golden, 512, 384);
-        const std::vector<uint32_t> actual = ReadPpm(captured, 512, 384);
-        if (expected.empty() || actual.empty()) {
-            std::fprintf(stderr, "%s: cannot read %s or %s\n", camera.name.c_str(), golden.c_str(),
-                         captured.c_str());
-            ++failures;
-            continue;
-        }
-        const std::string report = CompareImages(expected, actual, 512);
-        if (!report.empty()) {
-            std::fprintf(stderr, "%s: %s differs from %s: %s", camera.name.c_str(),
-                         captured.c_str(), golden.c_str(), report.c_str());
-            ++failures;
-            continue;
-        }
-        std::printf("%s: identical\n", camera.name.c_str());
-    }
-    return failures ? 1 : 0;
 }
 
 int WriteGoldens(const std::filesystem::path& out) {
@@ -133,6 +76,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s differs from %s: %s", argv[3], argv[2], report.c_str());
         return 1;
     }
-    if (command == "shots" && argc == 4) return CompareShots(argv[2], argv[3]);
     return Usage();
 }

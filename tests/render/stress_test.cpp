@@ -9,10 +9,10 @@
 #include <random>
 
 #include "geometry/projection.h"
+#include "golden_map.h"
 #include "render/render.h"
 #include "scene/map.h"
 #include "support/files.h"
-#include "golden_map.h"
 
 namespace {
 

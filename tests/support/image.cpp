@@ -32,8 +32,8 @@ std::vector<uint32_t> ReadPpm(const std::filesystem::path& path, int32_t width, 
     const auto* samples = reinterpret_cast<const uint8_t*>(data.data() + header.size());
     std::vector<uint32_t> pixels(count);
     for (size_t i = 0; i < count; ++i)
-        pixels[i] = uint32_t(samples[3 * i]) << 16 | uint32_t(samples[3 * i + 1]) << 8 |
-                    samples[3 * i + 2];
+        pixels[i] =
+            uint32_t(samples[3 * i]) << 16 | uint32_t(samples[3 * i + 1]) << 8 | samples[3 * i + 2];
     return pixels;
 }
 
@@ -41,8 +41,7 @@ std::string CompareImages(std::span<const uint32_t> expected, std::span<const ui
                           int32_t width) {
     std::ostringstream report;
     if (expected.size() != actual.size()) {
-        report << "size differs: expected " << expected.size() << " pixels, got "
-               << actual.size();
+        report << "size differs: expected " << expected.size() << " pixels, got " << actual.size();
         return report.str();
     }
     constexpr int MaxListed = 10;

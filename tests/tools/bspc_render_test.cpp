@@ -10,6 +10,7 @@
 #include "obj_fixtures.h"
 #include "render/render.h"
 #include "support/image.h"
+#include "support/process.h"
 #include "support/scene_bytes.h"
 
 namespace {
@@ -143,9 +144,9 @@ TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
 TEST(BspcRender, TheViewerShowsTheCompiledMapTheSameWay) {
     TempDir dir;
     CompileLetterAndSign(dir);
-    const std::string command = "'" VEXMONT_SHOT "' --dir '" + dir.File("out") + "' --out '" +
-                                dir.File("frame.ppm") + "' > /dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    const CommandResult shot =
+        RunCommand({VEXMONT_SHOT, "--dir", dir.File("out"), "--out", dir.File("frame.ppm")});
+    ASSERT_EQ(shot.exitCode, 0) << shot.output;
     const std::vector<uint32_t> frame = ReadPpm(dir.File("frame.ppm"), Width, Height);
     ASSERT_EQ(frame.size(), size_t(Width) * Height);
     CheckLetterAndSign(frame);
