@@ -76,7 +76,6 @@ std::vector<uint32_t> ArrowTexture() {
 void CompileLetterAndSign(const TempDir& dir) {
     ASSERT_TRUE(WriteFileBytes(dir.File("arrow.bmp"), BitmapBytes(64, 32, ArrowTexture())));
     ObjBuilder scene;
-    scene.obj += "mtllib scene.mtl\n";
     scene.mtl = "newmtl red\nKd 1 0 0\nnewmtl sign\nKd 1 1 1\nmap_Kd arrow.bmp\n";
     scene.Use("red");
     // An F of boxes left of the centre, 100 units ahead of the start camera, facing it.
@@ -86,10 +85,7 @@ void CompileLetterAndSign(const TempDir& dir) {
     scene.Use("sign");
     scene.FaceUV({{10, 50, -60}, {42, 50, -60}, {42, 66, -60}, {10, 66, -60}},
                  {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-    std::string text = scene.obj;
-    WriteFileText(dir.File("scene.mtl"), scene.mtl);
-    WriteFileText(dir.File("scene.obj"), text);
-    const Compiled c = Compile(dir.File("scene.obj"), dir);
+    const Compiled c = Compile(scene.Write(dir), dir);
     ASSERT_TRUE(c.ok) << c.messages.error;
 }
 
@@ -158,29 +154,17 @@ const uint32_t FaceColors[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF
 
 void WriteColorCube(const TempDir& dir, ObjPoint lo, ObjPoint hi, bool inside) {
     ObjBuilder scene;
-    scene.obj += "mtllib scene.mtl\n";
+    std::vector<std::string> materials;
     for (int i = 0; i < 6; ++i) {
         const uint32_t c = FaceColors[i];
         char kd[64];
         std::snprintf(kd, sizeof kd, "Kd %d %d %d\n", int(c >> 16 & 1), int(c >> 8 & 1),
                       int(c & 1));
-        scene.mtl += "newmtl f" + std::to_string(i) + "\n" + kd;
+        materials.push_back("f" + std::to_string(i));
+        scene.mtl += "newmtl " + materials.back() + "\n" + kd;
     }
-    const ObjPoint c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
-                           {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
-                           {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
-    const int faces[6][4] = {{0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4},
-                             {3, 7, 6, 2}, {0, 3, 2, 1}, {4, 5, 6, 7}};
-    for (int i = 0; i < 6; ++i) {
-        scene.Use("f" + std::to_string(i));
-        const int* f = faces[i];
-        if (inside)
-            scene.Face({c[f[3]], c[f[2]], c[f[1]], c[f[0]]});
-        else
-            scene.Face({c[f[0]], c[f[1]], c[f[2]], c[f[3]]});
-    }
-    WriteFileText(dir.File("scene.mtl"), scene.mtl);
-    WriteFileText(dir.File("scene.obj"), scene.obj);
+    scene.Box(lo, hi, inside, materials);
+    scene.Write(dir);
 }
 
 std::set<uint32_t> Colors(const std::vector<uint32_t>& frame) {

@@ -56,13 +56,16 @@ void ObjBuilder::FaceUV(const std::vector<ObjPoint>& points,
     obj += face + "\n";
 }
 
-void ObjBuilder::Box(ObjPoint lo, ObjPoint hi, bool inside) {
+void ObjBuilder::Box(ObjPoint lo, ObjPoint hi, bool inside,
+                     const std::vector<std::string>& faceMaterials) {
     const ObjPoint c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
                            {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
                            {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
     const int faces[6][4] = {{0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4},
                              {3, 7, 6, 2}, {0, 3, 2, 1}, {4, 5, 6, 7}};
-    for (const auto& f : faces) {
+    for (int i = 0; i < 6; ++i) {
+        const int* f = faces[i];
+        if (!faceMaterials.empty()) Use(faceMaterials[i]);
         if (inside)
             Face({c[f[3]], c[f[2]], c[f[1]], c[f[0]]});
         else
