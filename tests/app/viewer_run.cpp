@@ -3,8 +3,6 @@
 #include <fstream>
 
 #include "app/viewer.h"
-#include "scene/bitmap.h"
-#include "scene/map.h"
 #include "wall_map.h"
 
 ViewerRun::ViewerRun() : cwd_(dir_.Path()) {
@@ -22,16 +20,6 @@ std::vector<std::string> ViewerRun::LogLines() const {
     for (std::string line; std::getline(log, line);)
         lines.push_back(line);
     return lines;
-}
-
-bool SceneLoadersReady() {
-    static const bool ready = [] {
-        TempDir dir;
-        if (!WriteWallMap(dir.Path())) return false;
-        return LoadMap(dir.File("Vuze.BSP")) != nullptr &&
-               LoadBitmap(dir.File("Font.bmp")) != nullptr;
-    }();
-    return ready;
 }
 
 std::string ReadCounterText(const std::vector<uint32_t>& frame) {

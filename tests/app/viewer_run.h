@@ -21,7 +21,5 @@ class ViewerRun {
     ScopedWorkingDirectory cwd_;
 };
 
-// Whether the scene loaders read the wall map (they may still be placeholders).
-bool SceneLoadersReady();
 // The counter text drawn into a frame with the demo font, read back cell by cell.
 std::string ReadCounterText(const std::vector<uint32_t>& frame);

@@ -60,7 +60,6 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(Lines(result.output), 1);
 
-    if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
     ASSERT_TRUE(WriteWallMap(dir.Path() / "scene"));
     std::filesystem::remove(dir.Path() / "scene" / "Textures" / "wall.bmp");
     result = Shot(dir, {"--dir", "scene", "--out", "x.png"});
@@ -70,7 +69,6 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
 }
 
 TEST(Shot, WritesTheLastFrameWithItsCounter) {
-    if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
     TempDir dir;
     ASSERT_TRUE(WriteWallMap(dir.Path() / "scene"));
     const CommandResult result =

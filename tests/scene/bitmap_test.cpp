@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <numeric>
 
-#include "support/scene_bytes.h"
 #include "support/files.h"
+#include "support/scene_bytes.h"
 
 namespace {
 
