@@ -170,7 +170,10 @@ bool WriteGoldenMap(const std::filesystem::path& dir) {
     return true;
 }
 
-std::unique_ptr<Map> LoadGoldenMap(const std::filesystem::path& dir) {
+std::unique_ptr<Map> LoadGoldenMap() {
+    const TempDir scratch;
+    const std::filesystem::path& dir = scratch.Path();
+    if (!WriteGoldenMap(dir)) return nullptr;
     std::unique_ptr<Map> map = LoadMap((dir / "Vuze.BSP").string());
     if (!map) return nullptr;
     Matrix4Identity(map->matrix);

@@ -16,9 +16,9 @@ namespace rendertest {
 
 // Writes "Vuze.BSP" and "Textures/<name>.bmp" into dir (created if needed).
 bool WriteGoldenMap(const std::filesystem::path& dir);
-// Loads a directory written by WriteGoldenMap as the program does, with the identity as
-// the map's matrix; null on failure.
-std::unique_ptr<Map> LoadGoldenMap(const std::filesystem::path& dir);
+// Writes the files into a scratch folder and loads them as the program does, with the
+// identity as the map's matrix; null on failure.
+std::unique_ptr<Map> LoadGoldenMap();
 
 struct NamedCamera {
     std::string name; // also the expected image's file name, without ".ppm"

@@ -13,7 +13,6 @@
 
 #include "golden_map.h"
 #include "scene/map.h"
-#include "support/files.h"
 #include "support/image.h"
 
 using namespace rendertest;
@@ -27,8 +26,7 @@ int Usage() {
 }
 
 int WriteGoldens(const std::filesystem::path& out) {
-    TempDir dir;
-    const auto map = WriteGoldenMap(dir.Path()) ? LoadGoldenMap(dir.Path()) : nullptr;
+    const auto map = LoadGoldenMap();
     if (!map) {
         std::fprintf(stderr, "cannot build the golden map\n");
         return 1;

@@ -12,7 +12,6 @@
 #include "golden_map.h"
 #include "render/render.h"
 #include "scene/map.h"
-#include "support/files.h"
 
 namespace {
 
@@ -101,9 +100,7 @@ Matrix4 RandomCamera(Random& r, int i) {
 }
 
 TEST(RenderStress, RandomCamerasStayInsideTheFrame) {
-    TempDir dir;
-    ASSERT_TRUE(WriteGoldenMap(dir.Path()));
-    const auto map = LoadGoldenMap(dir.Path());
+    const auto map = LoadGoldenMap();
     ASSERT_TRUE(map);
     SetupProjection(Width, Height);
     std::vector<uint32_t> frame(size_t(Width) * Height);
