@@ -1,6 +1,6 @@
 #include "viewer_run.h"
 
-#include <fstream>
+#include <sstream>
 
 #include "app/viewer.h"
 #include "wall_map.h"
@@ -15,7 +15,7 @@ int ViewerRun::Run(int showCommand) {
 }
 
 std::vector<std::string> ViewerRun::LogLines() const {
-    std::ifstream log(dir_.Path() / "BSP.log");
+    std::istringstream log(ReadWholeFile(dir_.Path() / "BSP.log"));
     std::vector<std::string> lines;
     for (std::string line; std::getline(log, line);)
         lines.push_back(line);
