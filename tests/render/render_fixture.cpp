@@ -35,10 +35,10 @@ int WriteGoldens(const std::filesystem::path& out) {
     for (const NamedCamera& camera : GoldenMapCameras()) {
         const auto path = out / (camera.name + ".ppm");
         if (!WritePpm(path, 512, 384, RenderTestFrame(*map, camera.matrix))) {
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::fprintf(stderr, "cannot write %s\n", path.string().c_str());
             return 1;
         }
-        std::printf("%s\n", path.c_str());
+        std::printf("%s\n", path.string().c_str());
     }
     return 0;
 }
