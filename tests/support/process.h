@@ -34,7 +34,7 @@ class ChildProcess {
 };
 
 struct CommandResult {
-    int exitCode = -1;  // -1 when it did not end within the timeout (it is killed then)
+    int exitCode = -1;  // -1 when it did not start, or not end within the timeout (then killed)
     std::string output; // all it wrote to stdout and stderr
 };
 // Runs a program to its end as ChildProcess starts it.
