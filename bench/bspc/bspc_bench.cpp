@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "tools/bspc/bsp_builder.h"
 #include "tools/bspc/mesh_prep.h"
 #include "tools/bspc/scene_import.h"
@@ -96,11 +97,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::atoll(argv[i]));
     if (sizes.empty()) sizes = {10000, 100000};
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vexmont-bspc-bench";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    const TempDir dir;
     for (int64_t size : sizes) {
-        const std::string path = (dir / ("scene" + std::to_string(size) + ".obj")).string();
+        const std::string path = dir.File("scene" + std::to_string(size) + ".obj");
         const int64_t triangles = WriteScene(path, size);
         BspcMessages messages;
         Scene scene;
@@ -139,14 +138,14 @@ int main(int argc, char** argv) {
         // The whole compilation, simplifying when the map would not fit.
         BspcOptions options;
         options.scenePath = path;
-        options.outDir = (dir / "out").string();
+        options.outDir = dir.File("out");
         BspcSummary summary;
         BspcMessages compileMessages;
         const bool ok = CompileMap(options, summary, compileMessages);
         std::printf("  compile: %s\n",
                     ok ? FormatSummary(summary).c_str() : compileMessages.error.c_str());
+        std::error_code ec;
         std::filesystem::remove(path, ec);
     }
-    std::filesystem::remove_all(dir, ec);
     return 0;
 }

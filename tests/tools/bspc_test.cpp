@@ -1,9 +1,7 @@
 #include "tools/bspc/bspc.h"
 
 #include <cmath>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <set>
 #include <tuple>
 
@@ -33,11 +31,6 @@ double Area(const MapPolygon& polygon) {
     double n[3];
     Cross(polygon, n);
     return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) / 2;
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -248,7 +241,7 @@ TEST(Bspc, OutputIsDeterministicAndEqualVerticesAreShared) {
     const ObjBuilder crowded = CrowdedScene();
     ASSERT_TRUE(Compile(crowded.Write(one), one).ok);
     ASSERT_TRUE(Compile(crowded.Write(two), two).ok);
-    EXPECT_EQ(ReadBytes(one.File("out/Vuze.BSP")), ReadBytes(two.File("out/Vuze.BSP")));
+    EXPECT_EQ(ReadWholeFile(one.File("out/Vuze.BSP")), ReadWholeFile(two.File("out/Vuze.BSP")));
 
     TempDir dir;
     ObjBuilder cube;
@@ -281,10 +274,6 @@ TEST(Bspc, DoubleSidedAddsTheReverseOfEveryFace) {
     for (const MapPolygon* p : polygons)
         facingCamera += Distance(p->plane, {0, 40, -40, 0, 0}) < 0;
     EXPECT_EQ(facingCamera, 2);
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    WriteFileBytes(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 int Occurrences(const std::vector<std::string>& lines, const std::string& part) {
@@ -366,7 +355,7 @@ TEST(Bspc, MaterialProblemsFallBackWithOneWarningEach) {
     ASSERT_TRUE(WriteFileBytes(dir.File("alpha.tga"), tga));
     ASSERT_TRUE(WriteFileBytes(dir.File("textures/moved.bmp"),
                                BitmapBytes(1, 1, std::vector<uint32_t>{0x00FF00})));
-    WriteText(dir.File("scene.mtl"), "newmtl wall\nKd 1 0 0\nmap_Kd nothere.png\n"
+    WriteFileText(dir.File("scene.mtl"), "newmtl wall\nKd 1 0 0\nmap_Kd nothere.png\n"
                                      "newmtl none\nKd 0 0 1\nmap_Kd none\n"
                                      "newmtl glass\nKd 1 1 1\nd 0.5\n"
                                      "newmtl alpha\nKd 1 1 1\nmap_Kd alpha.tga\n"
@@ -375,7 +364,7 @@ TEST(Bspc, MaterialProblemsFallBackWithOneWarningEach) {
     for (const char* m : {"wall", "none", "wall", "undefined1", "glass", "undefined2", "alpha",
                           "undefined1", "moved"})
         obj += std::string("usemtl ") + m + "\nf 1 2 3\nf 1 3 2\n";
-    WriteText(dir.File("scene.obj"), obj);
+    WriteFileText(dir.File("scene.obj"), obj);
     const Compiled c = Compile(dir.File("scene.obj"), dir);
     ASSERT_TRUE(c.ok) << c.messages.error;
     const std::vector<std::string>& w = c.messages.warnings;
@@ -417,7 +406,7 @@ TEST(Bspc, BadInputsGiveOneLineNamingTheFile) {
         {"flat.obj", "v 0 0 0\nv 5 5 0\nv 10 10 0\nf 1 2 3\n"},
         {"text.glb", "glTF but not really"}};
     for (const auto& [name, text] : cases) {
-        if (!text.empty()) WriteText(dir.File(name), text);
+        if (!text.empty()) WriteFileText(dir.File(name), text);
         const Compiled c = Compile(dir.File(name), dir);
         EXPECT_FALSE(c.ok) << name;
         EXPECT_TRUE(Contains(c.messages.error, name)) << c.messages.error;
@@ -447,16 +436,16 @@ TEST(Bspc, MapDirectoryIsReplacedOnlyWhenComplete) {
     BspcOptions options;
     options.font = font;
     ASSERT_TRUE(Compile(first.Write(dir, "first"), dir, options).ok);
-    EXPECT_EQ(ReadBytes(dir.File("out/Font.bmp")), std::string(font.begin(), font.end()))
+    EXPECT_EQ(ReadWholeFile(dir.File("out/Font.bmp")), std::string(font.begin(), font.end()))
         << "the bundled font";
-    WriteText(dir.File("out/Font.bmp"), "the user's own font");
-    WriteText(dir.File("out/notes.txt"), "kept");
-    const std::string map = ReadBytes(dir.File("out/Vuze.BSP"));
+    WriteFileText(dir.File("out/Font.bmp"), "the user's own font");
+    WriteFileText(dir.File("out/notes.txt"), "kept");
+    const std::string map = ReadWholeFile(dir.File("out/Vuze.BSP"));
 
     // A failed compile leaves everything as it was.
-    WriteText(dir.File("broken.obj"), "v 0 0 0\nf 1 1 1\n");
+    WriteFileText(dir.File("broken.obj"), "v 0 0 0\nf 1 1 1\n");
     EXPECT_FALSE(Compile(dir.File("broken.obj"), dir, options).ok);
-    EXPECT_EQ(ReadBytes(dir.File("out/Vuze.BSP")), map);
+    EXPECT_EQ(ReadWholeFile(dir.File("out/Vuze.BSP")), map);
     EXPECT_TRUE(std::filesystem::exists(dir.File("out/Textures/one.bmp")));
 
     // A new map brings its own Textures/ and keeps the rest.
@@ -465,11 +454,11 @@ TEST(Bspc, MapDirectoryIsReplacedOnlyWhenComplete) {
     second.Use("two");
     second.Face({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
     ASSERT_TRUE(Compile(second.Write(dir, "second"), dir, options).ok);
-    EXPECT_NE(ReadBytes(dir.File("out/Vuze.BSP")), map);
+    EXPECT_NE(ReadWholeFile(dir.File("out/Vuze.BSP")), map);
     EXPECT_FALSE(std::filesystem::exists(dir.File("out/Textures/one.bmp")));
     EXPECT_TRUE(std::filesystem::exists(dir.File("out/Textures/two.bmp")));
-    EXPECT_EQ(ReadBytes(dir.File("out/Font.bmp")), "the user's own font");
-    EXPECT_EQ(ReadBytes(dir.File("out/notes.txt")), "kept");
+    EXPECT_EQ(ReadWholeFile(dir.File("out/Font.bmp")), "the user's own font");
+    EXPECT_EQ(ReadWholeFile(dir.File("out/notes.txt")), "kept");
     size_t entries = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.File("out")))
         entries += !entry.path().filename().string().starts_with(".") ? 1 : 100;
