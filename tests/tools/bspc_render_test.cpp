@@ -11,6 +11,7 @@
 #include "gltf_fixtures.h"
 #include "obj_fixtures.h"
 #include "render/render.h"
+#include "scene/bitmap.h"
 #include "support/image.h"
 #include "support/process.h"
 #include "support/scene_bytes.h"
@@ -179,6 +180,34 @@ TEST(BspcRender, TheViewerShowsTheCompiledMapTheSameWay) {
 }
 #endif
 
+#ifdef VEXMONT_BSPC
+TEST(BspcRender, CommandLineExitsWith2OnBadArgumentsAnd1WithOneLineOnABadScene) {
+    TempDir dir;
+    const std::string scene = LetterAndSign(dir).Write(dir);
+    const std::string out = dir.File("out");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--scale", "-2"}, {"--scale", "0"}, {"--scale", "nan"},
+          {"--fit", "--scale", "2"}, {"--offset", "1,2,3", "--fit"}, {"--max-texture", "0"},
+          {"--max-texture", "1.5"}, {"--import-timeout", "-1"}}) {
+        std::vector<std::string> argv = {VEXMONT_BSPC, scene, "--out", out};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const CommandResult r = RunCommand(argv);
+        EXPECT_EQ(r.exitCode, 2) << args[0] << " " << args[1] << ": " << r.output;
+    }
+    CommandResult r = RunCommand({VEXMONT_BSPC, dir.File("missing.gltf"), "--out", out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, "vexmont-bspc: error: cannot open scene file \"" +
+                            dir.File("missing.gltf") + "\"\n");
+    r = RunCommand({VEXMONT_BSPC, scene, "--out", out, "--fit"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("vertices 78 of 32767"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("fitted as --scale "), std::string::npos) << r.output;
+    const auto font = LoadBitmap(dir.File("out/Font.bmp"));
+    ASSERT_NE(font, nullptr) << "the bundled font, so that the folder runs as it is";
+    EXPECT_EQ(font->width, 176);
+}
+#endif
+
 // A cube with one plain colour per face: -X, +X, -Y, +Y, -Z, +Z.
 const uint32_t FaceColors[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF};
 
@@ -237,6 +266,29 @@ TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
         EXPECT_EQ(At(frame, Width / 2, 5), FaceColors[3]) << "ceiling at the top";
         EXPECT_EQ(At(frame, Width / 2, Height - 6), FaceColors[2]) << "floor at the bottom";
     }
+}
+
+TEST(BspcRender, FitStandsTheSceneCentredInFrontOfTheStartCamera) {
+    TempDir dir;
+    // Far off to one side, tall and thin, behind the camera's start.
+    WriteColorCube(dir, {500, -900, 300}, {530, -700, 310}, false);
+    BspcOptions options;
+    options.fit = true;
+    ASSERT_TRUE(Compile(dir.File("scene.obj"), dir, options).ok);
+    const std::vector<uint32_t> frame = RenderStartView(dir);
+    Box2 b;
+    for (int32_t y = 0; y < Height; ++y)
+        for (int32_t x = 0; x < Width; ++x)
+            if (At(frame, x, y) != 0) {
+                b.left = std::min(b.left, x);
+                b.right = std::max(b.right, x);
+                b.top = std::min(b.top, y);
+                b.bottom = std::max(b.bottom, y);
+            }
+    EXPECT_NEAR((b.left + b.right) / 2.0, Width / 2.0, 2);
+    EXPECT_NEAR((b.top + b.bottom) / 2.0, Height / 2.0, 2);
+    EXPECT_NEAR((b.bottom - b.top + 1) / double(Height), 2.0 / 3, 0.02) << "the tall side";
+    EXPECT_EQ(At(frame, Width / 2, Height / 2), FaceColors[5]) << "its front towards the camera";
 }
 
 TEST(BspcRender, SplitFacesShowTheSameTexelsAsTheWholeFace) {

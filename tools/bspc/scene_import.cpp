@@ -311,7 +311,7 @@ bool ImportScene(const std::string& path, Scene& scene, BspcMessages& messages) 
     // Skeletons alone are no scenery: a file with bones and no faces has nothing to show.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
     const unsigned steps = aiProcess_Triangulate | aiProcess_SortByPType |
-                           aiProcess_ValidateDataStructure | aiProcess_GenUVCoords |
+                           aiProcess_GenUVCoords |
                            aiProcess_TransformUVCoords;
     const aiScene* ai = nullptr;
     try {
