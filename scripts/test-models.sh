@@ -74,4 +74,5 @@ refused=$(grep -c $'\trefused: ' "$WORK/sorted" || true)
 failed=$(grep -c $'\tFAIL: ' "$WORK/sorted" || true)
 echo "$total models in $((SECONDS - start)) s: $ok compiled and rendered, $refused refused" \
      "with one line, $failed failed"
+echo "models: $((ok + refused)) passed, $failed failed"
 [ "$failed" -eq 0 ]
