@@ -17,7 +17,7 @@ BspTriangle Triangle(MapVertex a, MapVertex b, MapVertex c) {
 }
 
 BspPiece Piece(const BspTriangle& t) {
-    return {{t.v[0], t.v[1], t.v[2]}, t.texture, t.plane};
+    return PieceOf(t);
 }
 
 double Area(const BspTriangle& t) {
@@ -105,17 +105,19 @@ TEST(BspBuilder, NeighboursSplitAlongASharedEdgeGetTheSameNewVertex) {
     const Plane cut = {0.6f, 0.8f, 0, -1.3f};
     const MapVertex a = At(0, 0);
     const MapVertex b = At(3, 2.5f);
-    // Two triangles sharing the edge a-b, which they run through in opposite directions.
+    // Two triangles sharing the edge a-b, which they run through in opposite directions; the
+    // first was cut before (at x = 0.5), so its piece holds only a part of that edge.
+    BspPiece earlier[2];
+    SplitPiece({1, 0, 0, -0.5f}, Piece(Triangle(a, b, At(-2, 3))), earlier[0], earlier[1]);
     BspPiece pieces[4];
-    SplitPiece(cut, Piece(Triangle(a, b, At(-2, 3))), pieces[0], pieces[1]);
+    SplitPiece(cut, earlier[0], pieces[0], pieces[1]);
     SplitPiece(cut, Piece(Triangle(b, a, At(3, -1))), pieces[2], pieces[3]);
     std::vector<MapVertex> cuts;
     for (const BspPiece& piece : pieces)
-            for (const MapVertex& v : piece.v)
-                if (std::abs(SignedDistance(cut, v)) < 1e-4 &&
-                    std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
-                    cuts.push_back(v);
-    ASSERT_FALSE(cuts.empty());
+        for (const MapVertex& v : piece.v)
+            if (std::abs(SignedDistance(cut, v)) < 1e-4 && std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
+                cuts.push_back(v);
+    ASSERT_EQ(cuts.size(), 4u);
     for (const MapVertex& v : cuts) {
         EXPECT_EQ(v.x, cuts[0].x);
         EXPECT_EQ(v.y, cuts[0].y);

@@ -364,25 +364,39 @@ PlaneSide ClassifyPiece(const Plane& plane, const BspPiece& piece) {
 }
 
 void SplitPiece(const Plane& plane, const BspPiece& piece, BspPiece& front, BspPiece& back) {
-    front = {{}, piece.texture, piece.plane};
-    back = {{}, piece.texture, piece.plane};
+    front = {{}, {}, {piece.corners[0], piece.corners[1], piece.corners[2]}, piece.texture,
+             piece.plane};
+    back = front;
     const size_t n = piece.v.size();
     std::vector<int> sides(n);
     for (size_t i = 0; i < n; ++i)
         sides[i] = SideOf(SignedDistance(plane, piece.v[i]));
+    auto push = [](BspPiece& p, const MapVertex& v, int8_t edge) {
+        p.v.push_back(v);
+        p.edges.push_back(edge);
+    };
     for (size_t i = 0; i < n; ++i) {
         const size_t next = (i + 1) % n;
-        const MapVertex& current = piece.v[i];
-        if (sides[i] >= 0) front.v.push_back(current);
-        if (sides[i] <= 0) back.v.push_back(current);
-        if (sides[i] * sides[next] < 0) {
-            const MapVertex cut = EdgeIntersection(plane, current, piece.v[next]);
-            front.v.push_back(cut);
-            back.v.push_back(cut);
+        const int8_t edge = piece.edges[i];
+        const bool cut = sides[i] * sides[next] < 0;
+        // The edge leaving a kept corner follows the old edge unless the piece turns along
+        // the plane there.
+        if (sides[i] >= 0) push(front, piece.v[i], cut || sides[next] >= 0 ? edge : -1);
+        if (sides[i] <= 0) push(back, piece.v[i], cut || sides[next] <= 0 ? edge : -1);
+        if (cut) {
+            const MapVertex at =
+                edge >= 0 ? EdgeIntersection(plane, piece.corners[edge], piece.corners[(edge + 1) % 3])
+                          : EdgeIntersection(plane, piece.v[i], piece.v[next]);
+            push(front, at, sides[next] > 0 ? edge : -1);
+            push(back, at, sides[next] < 0 ? edge : -1);
         }
     }
     if (front.v.size() < 3 || PieceArea(front) <= MinPieceDoubleArea) front.v.clear();
     if (back.v.size() < 3 || PieceArea(back) <= MinPieceDoubleArea) back.v.clear();
+}
+
+BspPiece PieceOf(const BspTriangle& t) {
+    return {{t.v[0], t.v[1], t.v[2]}, {0, 1, 2}, {t.v[0], t.v[1], t.v[2]}, t.texture, t.plane};
 }
 
 void TriangulatePiece(const BspPiece& piece, std::vector<BspTriangle>& out) {
@@ -426,7 +440,7 @@ std::unique_ptr<BspNode> BuildBsp(const std::vector<BspTriangle>& triangles, int
     std::vector<BspPiece> pieces;
     pieces.reserve(triangles.size());
     for (const BspTriangle& t : triangles)
-        pieces.push_back({{t.v[0], t.v[1], t.v[2]}, t.texture, t.plane});
+        pieces.push_back(PieceOf(t));
     Builder builder{maxDepth, stats, messages};
     return builder.Build(std::move(pieces), 1);
 }

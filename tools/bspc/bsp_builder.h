@@ -17,14 +17,20 @@ enum class PlaneSide { Front, Back, On, Spanning };
 // A convex polygon lying in `plane`, in the winding of the triangle it came from.
 struct BspPiece {
     std::vector<MapVertex> v;
+    // Per edge (v[i] to v[i + 1]): the edge of the original triangle it lies on (corner k to
+    // corner k + 1), or -1 for an edge that a plane cut across the triangle.
+    std::vector<int8_t> edges;
+    MapVertex corners[3] = {}; // the original triangle
     int32_t texture = 0;
     Plane plane = {};
 };
+BspPiece PieceOf(const BspTriangle& t);
 
 double SignedDistance(const Plane& plane, const MapVertex& v);
 PlaneSide ClassifyPiece(const Plane& plane, const BspPiece& piece);
-// Cuts a piece that spans the plane in two, u and v interpolated; an edge's new vertex
-// depends only on the edge, so neighbours cut along a shared edge get the same one.
+// Cuts a piece that spans the plane in two, u and v interpolated. A new vertex on an edge of
+// the original triangle is computed from that whole edge, so neighbours sharing the edge get
+// the very same vertex however often either was cut before.
 void SplitPiece(const Plane& plane, const BspPiece& piece, BspPiece& front, BspPiece& back);
 // Fans a convex piece into triangles from the corner whose thinnest triangle is fattest;
 // triangles without area are left out.

@@ -148,6 +148,10 @@ void BspcMessages::Warn(const std::string& line) {
         warnings.push_back(line);
 }
 
+void BspcMessages::WarnCount(int64_t count, const std::string& before, const std::string& after) {
+    if (count != 0) Warn(before + std::to_string(count) + after);
+}
+
 std::string QuotedList(const std::vector<std::string>& names) {
     std::string text;
     const size_t shown = std::min<size_t>(names.size(), 3);
@@ -210,12 +214,9 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     PlaceTriangles(scene, textures, placement, options.doubleSided, placed, place);
     scene = {};
     summary.droppedFaces = place.degenerate + place.duplicates;
-    if (place.degenerate > 0)
-        messages.Warn("skipped " + std::to_string(place.degenerate) +
-                      " degenerate faces without area");
-    if (place.duplicates > 0)
-        messages.Warn("dropped " + std::to_string(place.duplicates) +
-                      " exact duplicate faces (same corners and texture as another)");
+    messages.WarnCount(place.degenerate, "skipped ", " degenerate faces without area");
+    messages.WarnCount(place.duplicates, "dropped ",
+                       " exact duplicate faces (same corners and texture as another)");
     if (placed.empty()) {
         messages.error = "scene \"" + options.scenePath + "\" has no faces with area";
         return false;

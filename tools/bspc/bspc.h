@@ -65,6 +65,8 @@ struct BspcMessages {
     std::vector<std::string> warnings; // one line each, no repeats
     std::string error;                 // empty unless a stage failed; first line says what
     void Warn(const std::string& line);
+    // "<before><count><after>", when count is not 0.
+    void WarnCount(int64_t count, const std::string& before, const std::string& after);
 };
 // `"a", "b" and 3 others`: one warning for many names.
 std::string QuotedList(const std::vector<std::string>& names);

@@ -334,12 +334,10 @@ bool ImportScene(const std::string& path, Scene& scene, BspcMessages& messages) 
     }
     ReportLog(log, fs::path(path), scene, messages);
     ReportTransparency(*ai, walk.materialSlot, messages);
-    if (walk.skippedPrimitives > 0)
-        messages.Warn("skipped " + std::to_string(walk.skippedPrimitives) +
-                      " points and lines; only faces are drawn");
-    if (walk.nonFinite > 0)
-        messages.Warn("skipped " + std::to_string(walk.nonFinite) +
-                      " faces whose corners or texture coordinates are not finite numbers");
+    messages.WarnCount(walk.skippedPrimitives, "skipped ",
+                       " points and lines; only faces are drawn");
+    messages.WarnCount(walk.nonFinite, "skipped ",
+                       " faces whose corners or texture coordinates are not finite numbers");
     if (scene.triangles.empty()) {
         messages.error = "scene \"" + path + "\" has no faces";
         return false;
