@@ -14,6 +14,7 @@ namespace {
 struct Writer {
     std::vector<uint8_t> bytes;
     void Raw(const void* data, size_t size) {
+        if (size == 0) return;
         const auto* p = static_cast<const uint8_t*>(data);
         bytes.insert(bytes.end(), p, p + size);
     }
@@ -33,6 +34,7 @@ struct Reader {
             ok = false;
             return;
         }
+        if (size == 0) return; // an empty vector's data() may be null
         std::memcpy(data, bytes.data() + at, size);
         at += size;
     }
