@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "geometry/plane.h"
+
 namespace {
 
-struct V3 {
-    double x, y, z;
-};
+using V3 = Vector3d;
 
 V3 operator+(V3 a, V3 b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
@@ -26,12 +26,6 @@ V3 operator-(V3 a, V3 b) {
 }
 V3 operator*(V3 a, double k) {
     return {a.x * k, a.y * k, a.z * k};
-}
-double Dot(V3 a, V3 b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-V3 Cross(V3 a, V3 b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 V3 Normalize(V3 a) {
     return a * (1.0 / std::sqrt(Dot(a, a)));

@@ -10,12 +10,8 @@ namespace {
 
 enum class Side { Inside, Outside, On };
 
-double SignedDistance(const Plane& p, const ClipVertex& v) {
-    return double(p.a) * v.x + double(p.b) * v.y + double(p.c) * v.z + p.d;
-}
-
 Side Classify(const Plane& plane, const ClipVertex& v) {
-    const double s = SignedDistance(plane, v);
+    const double s = PlaneDistance(plane, v);
     if (s > 0.0) return Side::Inside;
     if (s < 0.0) return Side::Outside;
     return Side::On;
@@ -53,7 +49,7 @@ ClipVertex IntersectEdge(const ClipVertex& a, const ClipVertex& b, const Plane& 
     const float dz = float(double(b.z) - a.z);
     const double denom = double(plane.a) * dx + double(plane.b) * dy + double(plane.c) * dz;
     if (denom == 0.0) return a; // edge parallel to the plane
-    const double s = SignedDistance(plane, a) / denom;
+    const double s = PlaneDistance(plane, a) / denom;
     ClipVertex out = a;
     out.x = float(a.x - s * dx);
     out.y = float(a.y - s * dy);
@@ -135,11 +131,7 @@ ClipPolygon ClipToFrustum(const ClipVertex& first, const ClipVertex& second,
 
 void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Texture& texture) {
     // A polygon is seen from the negative side of its plane.
-    const Point3 camera = CameraPosition();
-    const Plane& plane = polygon.plane;
-    const double dist = double(plane.a) * camera.x + double(plane.b) * camera.y +
-                        double(plane.c) * camera.z + plane.d;
-    if (dist > BackFaceThreshold) return;
+    if (PlaneDistance(polygon.plane, CameraPosition()) > BackFaceThreshold) return;
 
     const ClipVertex first = TransformVertex(*polygon.vertices[0], texture);
     const ClipVertex second = TransformVertex(*polygon.vertices[1], texture);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "geometry/matrix.h"
+#include "geometry/plane.h"
 
 struct MapPolygon;
 struct MapVertex;

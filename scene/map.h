@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "geometry/matrix.h"
+#include "geometry/plane.h"
 #include "scene/texture.h"
 
 inline constexpr char MapMagic[3] = {'B', 'S', 'P'};

@@ -103,7 +103,7 @@ TEST(BspBuilder, NeighboursSplitAlongASharedEdgeGetTheSameNewVertex) {
     for (const auto* side : {&front, &back})
         for (const BspTriangle& t : *side)
             for (const BspVertex& v : t.v)
-                if (std::abs(SignedDistance(cut, v)) < 1e-4 &&
+                if (std::abs(PlaneDistance(cut, v)) < 1e-4 &&
                     std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
                     cuts.push_back(v);
     ASSERT_FALSE(cuts.empty());

@@ -30,8 +30,8 @@ int SideOf(double distance) {
 BspVertex EdgeIntersection(const Plane& plane, BspVertex a, BspVertex b) {
     auto key = [](const BspVertex& v) { return std::tuple(v.x, v.y, v.z, v.u, v.v); };
     if (key(b) < key(a)) std::swap(a, b);
-    const double da = SignedDistance(plane, a);
-    const double db = SignedDistance(plane, b);
+    const double da = PlaneDistance(plane, a);
+    const double db = PlaneDistance(plane, b);
     const double t = da / (da - db);
     auto lerp = [t](float p, float q) { return float(double(p) + t * (double(q) - double(p))); };
     return {lerp(a.x, b.x), lerp(a.y, b.y), lerp(a.z, b.z), lerp(a.u, b.u), lerp(a.v, b.v)};
@@ -39,11 +39,8 @@ BspVertex EdgeIntersection(const Plane& plane, BspVertex a, BspVertex b) {
 
 // Twice the area, for dropping pieces that would draw nothing.
 double DoubleArea(const BspVertex& a, const BspVertex& b, const BspVertex& c) {
-    const double e1[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
-    const double e2[3] = {double(c.x) - a.x, double(c.y) - a.y, double(c.z) - a.z};
-    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                         e1[0] * e2[1] - e1[1] * e2[0]};
-    return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    const Vector3d n = Cross(Difference(b, a), Difference(c, a));
+    return std::sqrt(Dot(n, n));
 }
 
 constexpr double MinPieceDoubleArea = 1e-9;
@@ -181,15 +178,11 @@ struct Builder {
 
 } // namespace
 
-double SignedDistance(const Plane& plane, const BspVertex& v) {
-    return double(plane.a) * v.x + double(plane.b) * v.y + double(plane.c) * v.z + plane.d;
-}
-
 PlaneSide ClassifyTriangle(const Plane& plane, const BspTriangle& triangle) {
     bool front = false;
     bool back = false;
     for (const BspVertex& v : triangle.v) {
-        const int side = SideOf(SignedDistance(plane, v));
+        const int side = SideOf(PlaneDistance(plane, v));
         front |= side > 0;
         back |= side < 0;
     }
@@ -207,7 +200,7 @@ void SplitTriangle(const Plane& plane, const BspTriangle& triangle, std::vector<
     int backCount = 0;
     int sides[3];
     for (int i = 0; i < 3; ++i)
-        sides[i] = SideOf(SignedDistance(plane, triangle.v[i]));
+        sides[i] = SideOf(PlaneDistance(plane, triangle.v[i]));
     for (int i = 0; i < 3; ++i) {
         const int next = (i + 1) % 3;
         const BspVertex& current = triangle.v[i];

@@ -9,7 +9,6 @@
 // Which side of a plane a point lies on, within PlaneEpsilon.
 enum class PlaneSide { Front, Back, On, Spanning };
 
-double SignedDistance(const Plane& plane, const BspVertex& v);
 PlaneSide ClassifyTriangle(const Plane& plane, const BspTriangle& triangle);
 // Cuts a triangle that spans the plane into triangles on each side, u and v interpolated.
 void SplitTriangle(const Plane& plane, const BspTriangle& triangle, std::vector<BspTriangle>& front,

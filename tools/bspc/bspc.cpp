@@ -33,23 +33,22 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 } // namespace
 
 bool TrianglePlane(const BspVertex& v0, const BspVertex& v1, const BspVertex& v2, Plane& out) {
-    const double e1[3] = {double(v1.x) - v0.x, double(v1.y) - v0.y, double(v1.z) - v0.z};
-    const double e2[3] = {double(v2.x) - v0.x, double(v2.y) - v0.y, double(v2.z) - v0.z};
-    const double e3[3] = {double(v2.x) - v1.x, double(v2.y) - v1.y, double(v2.z) - v1.z};
+    const Vector3d e1 = Difference(v1, v0);
+    const Vector3d e2 = Difference(v2, v0);
+    const Vector3d e3 = Difference(v2, v1);
     // Right-hand normal of the stored order; the map's plane points the other way.
-    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                         e1[0] * e2[1] - e1[1] * e2[0]};
-    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    const Vector3d n = Cross(e1, e2);
+    const double length = std::sqrt(Dot(n, n));
     double longest = 0.0;
-    for (const double* e : {e1, e2, e3})
-        longest = std::fmax(longest, std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]));
+    for (const Vector3d& e : {e1, e2, e3})
+        longest = std::fmax(longest, std::sqrt(Dot(e, e)));
     // length is twice the area, i.e. longest edge x height.
     if (!(longest > 0.0) || !std::isfinite(length) ||
         length <= MinRelativeHeight * longest * longest)
         return false;
-    out.a = float(-n[0] / length);
-    out.b = float(-n[1] / length);
-    out.c = float(-n[2] / length);
+    out.a = float(-n.x / length);
+    out.b = float(-n.y / length);
+    out.c = float(-n.z / length);
     out.d = float(-(double(out.a) * v0.x + double(out.b) * v0.y + double(out.c) * v0.z));
     return true;
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry/matrix.h"
+#include "geometry/plane.h"
 #include "scene/map.h"
 
 inline constexpr char MapFileName[] = "Vuze.BSP";
