@@ -9,6 +9,7 @@
 
 #include "platform/ddraw.h"
 #include "platform/memory_surface.h"
+#include "platform/sdl/presentation.h"
 #include "platform/sdl/sdl_platform.h"
 
 namespace {

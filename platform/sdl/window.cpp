@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/sdl/keys.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/sdl/tick_clock.h"
 
 struct HWND__ {
     SDL_Window* sdl = nullptr;
