@@ -28,7 +28,7 @@ ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture) {
     out.z = float(x * m[2] + y * m[6] + z * m[10] + m[14]);
     out.u = float(double(float(texture.width)) * vertex.u);
     out.v = float(double(float(texture.height)) * vertex.v);
-    out.unused[0] = out.unused[1] = out.unused[2] = 0.0f;
+    out.reserved[0] = out.reserved[1] = out.reserved[2] = 0.0f;
     return out;
 }
 
