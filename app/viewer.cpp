@@ -67,7 +67,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!FrameBuffer) return 0;
 
     WriteLog("Loading textures ...");
-    if (!LoadMapTextures(*MainMap, TextureDirectory)) return 0;
+    if (!LoadMapTextures(*MainMap, TextureDirectoryName)) return 0;
     WriteLog("    OK");
     WriteLog("Rendering !");
 

@@ -14,8 +14,6 @@ inline constexpr int32_t ScreenWidth = 512;
 inline constexpr int32_t ScreenHeight = 384;
 inline constexpr const char* WindowClassName = "Vexmont";
 inline constexpr const char* WindowTitle = "Vexmont 1.0";
-inline constexpr const char* MapFileName = "Vuze.BSP";
-inline constexpr const char* TextureDirectory = "Textures";
 inline constexpr UINT_PTR FrameTimerId = 0;
 inline constexpr UINT FrameTimerPeriod = 20;
 // The resource number of the program's icon; it has none, so no icon is found.

@@ -34,8 +34,9 @@ bool LoadMapTextures(Map& map, std::string_view directory) {
     for (int32_t i = 0; i < map.textureCount; ++i) {
         TextureSlot& slot = map.textureSlots[i];
         char path[TexturePathSize];
-        const int length = std::snprintf(path, sizeof path, "%.*s\\%s.bmp", int(directory.size()),
-                                         directory.data(), slot.name.c_str());
+        const int length =
+            std::snprintf(path, sizeof path, "%.*s\\%s%s", int(directory.size()), directory.data(),
+                          slot.name.c_str(), TextureFileExtension);
         // A path that would not fit is never cut short: the slot fails.
         if (length < 0 || size_t(length) >= sizeof path) return false;
         slot.texture = LoadTexture(path);

@@ -66,12 +66,7 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     std::vector<std::string> names;
     for (const SceneMaterial& m : scene.materials)
         names.push_back(m.name);
-    if (names.size() > size_t(MaxMapCount)) {
-        messages.error = "the scene has " + std::to_string(names.size()) +
-                         " materials, more than the format's limit of " +
-                         std::to_string(MaxMapCount) + " textures";
-        return false;
-    }
+    if (!CheckTextureNames(names, messages)) return false;
 
     // Images first: a missing one should stop us before the long part.
     std::vector<TextureImage> images(scene.materials.size());
@@ -95,7 +90,7 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
         return false;
     }
     for (size_t i = 0; i < images.size(); ++i) {
-        const std::string path = (textureDir / (names[i] + ".bmp")).string();
+        const std::string path = (textureDir / (names[i] + TextureFileExtension)).string();
         if (!WriteBmp24(path, images[i].pixels, images[i].width, images[i].height)) {
             messages.error = "cannot write \"" + path + "\"";
             return false;

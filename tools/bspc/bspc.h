@@ -15,14 +15,11 @@
 #include "geometry/plane.h"
 #include "scene/map.h"
 
-inline constexpr char MapFileName[] = "Vuze.BSP";
-inline constexpr char TextureDirectoryName[] = "Textures";
-// The format's signed 16-bit counts.
-inline constexpr int32_t MaxMapCount = 32767;
 // A name must leave room for "Textures\" + name + ".bmp" and the NUL in the viewer's
 // 256-byte texture path (the 256-byte name field itself allows 255).
 inline constexpr int32_t MaxTextureNameLength =
-    TexturePathSize - int32_t(sizeof(TextureDirectoryName) - 1) - 1 - 4 - 1;
+    TexturePathSize - int32_t(sizeof(TextureDirectoryName) - 1) - 1 -
+    int32_t(sizeof(TextureFileExtension) - 1) - 1;
 // Vertices nearer to a splitting plane than this count as lying in it.
 inline constexpr double PlaneEpsilon = 1e-3;
 

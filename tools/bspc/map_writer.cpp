@@ -4,6 +4,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "scene/map_format.h"
+
 namespace {
 
 struct VertexKey {
@@ -35,20 +37,10 @@ struct Encoder {
     std::unordered_map<VertexKey, int32_t, VertexKeyHash> vertexIndex;
     std::vector<BspVertex> vertices;
 
-    void Put16(int32_t value) {
-        bytes.push_back(uint8_t(value));
-        bytes.push_back(uint8_t(uint32_t(value) >> 8));
-    }
-    void PutFloat(float value) {
-        const uint32_t bits = std::bit_cast<uint32_t>(value);
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(uint8_t(bits >> (8 * i)));
-    }
-    void PutPlane(const Plane& p) {
-        PutFloat(p.a);
-        PutFloat(p.b);
-        PutFloat(p.c);
-        PutFloat(p.d);
+    // Appends a record of zeros and returns where it starts; valid until the next record.
+    uint8_t* AddRecord(size_t size) {
+        bytes.resize(bytes.size() + size, 0);
+        return bytes.data() + bytes.size() - size;
     }
 
     bool IndexVertices(const BspNode& node) {
@@ -75,15 +67,17 @@ struct Encoder {
                              std::to_string(MaxMapCount) + " polygons per node";
             return false;
         }
-        Put16((node.front ? NodeHasFront : 0) | (node.back ? NodeHasBack : 0));
-        PutPlane(node.plane);
-        Put16(int32_t(node.polygons.size()));
+        uint8_t* record = AddRecord(MapNodeRecordSize);
+        PutInt16At(record + NodeFlagsAt,
+                   (node.front ? NodeHasFront : 0) | (node.back ? NodeHasBack : 0));
+        PutPlaneAt(record + NodePlaneAt, node.plane);
+        PutInt16At(record + NodePolygonCountAt, int32_t(node.polygons.size()));
         for (const BspTriangle& t : node.polygons) {
-            for (const BspVertex& v : t.v)
-                Put16(vertexIndex.at(KeyOf(v)));
-            Put16(0);
-            Put16(t.texture);
-            PutPlane(t.plane);
+            uint8_t* polygon = AddRecord(MapPolygonRecordSize);
+            for (int i = 0; i < 3; ++i)
+                PutInt16At(polygon + PolygonVerticesAt + 2 * i, vertexIndex.at(KeyOf(t.v[i])));
+            PutInt16At(polygon + PolygonTextureAt, t.texture);
+            PutPlaneAt(polygon + PolygonPlaneAt, t.plane);
         }
         if (node.front && !PutNode(*node.front)) return false;
         if (node.back && !PutNode(*node.back)) return false;
@@ -93,8 +87,7 @@ struct Encoder {
 
 } // namespace
 
-bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
-               std::vector<uint8_t>& bytes, int32_t& vertexCount, BspcMessages& messages) {
+bool CheckTextureNames(std::span<const std::string> textureNames, BspcMessages& messages) {
     if (textureNames.size() > size_t(MaxMapCount)) {
         messages.error = "the scene has " + std::to_string(textureNames.size()) +
                          " materials, more than the format's limit of " +
@@ -110,22 +103,27 @@ bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
             return false;
         }
     }
+    return true;
+}
+
+bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
+               std::vector<uint8_t>& bytes, int32_t& vertexCount, BspcMessages& messages) {
+    if (!CheckTextureNames(textureNames, messages)) return false;
     bytes.clear();
     Encoder encoder{bytes, messages, {}, {}};
     if (!encoder.IndexVertices(root)) return false;
-    bytes.insert(bytes.end(), MapMagic, MapMagic + 3);
-    encoder.Put16(MapVersion);
-    encoder.Put16(int32_t(encoder.vertices.size()));
-    encoder.Put16(0);
-    encoder.Put16(int32_t(textureNames.size()));
-    for (const std::string& name : textureNames) {
-        const size_t start = bytes.size();
-        bytes.insert(bytes.end(), name.begin(), name.end());
-        bytes.resize(start + MapNameFieldSize, 0);
-    }
+    uint8_t* header = encoder.AddRecord(MapHeaderSize);
+    std::memcpy(header + HeaderMagicAt, MapMagic, sizeof MapMagic);
+    PutInt16At(header + HeaderVersionAt, MapVersion);
+    PutInt16At(header + HeaderVertexCountAt, int32_t(encoder.vertices.size()));
+    PutInt16At(header + HeaderTextureCountAt, int32_t(textureNames.size()));
+    for (const std::string& name : textureNames)
+        std::memcpy(encoder.AddRecord(MapNameFieldSize), name.data(), name.size());
     for (const BspVertex& v : encoder.vertices) {
-        for (float f : {v.x, v.y, v.z, v.u, v.v, 0.0f, 0.0f, 0.0f})
-            encoder.PutFloat(f);
+        uint8_t* record = encoder.AddRecord(MapVertexRecordSize);
+        const float used[MapVertexUsedFloats] = {v.x, v.y, v.z, v.u, v.v};
+        for (size_t i = 0; i < MapVertexUsedFloats; ++i)
+            PutFloatAt(record + 4 * i, used[i]);
     }
     if (!encoder.PutNode(root)) return false;
     vertexCount = int32_t(encoder.vertices.size());
