@@ -7,7 +7,7 @@
 
 namespace {
 
-BspTriangle Triangle(BspVertex a, BspVertex b, BspVertex c) {
+BspTriangle Triangle(MapVertex a, MapVertex b, MapVertex c) {
     BspTriangle t;
     t.v[0] = a;
     t.v[1] = b;
@@ -25,7 +25,7 @@ double Area(const BspTriangle& t) {
 }
 
 // u = x / 4 and v = y / 8 over the whole plane z = 0.
-BspVertex At(float x, float y) {
+MapVertex At(float x, float y) {
     return {x, y, 0, x / 4, y / 8};
 }
 
@@ -80,7 +80,7 @@ TEST(BspBuilder, SplitKeepsAreaWindingPlaneAndTextureMapping) {
                 ASSERT_TRUE(TrianglePlane(piece.v[0], piece.v[1], piece.v[2], own));
                 EXPECT_NEAR(own.c, c.t.plane.c, 1e-6) << "winding kept";
                 EXPECT_EQ(piece.plane.c, c.t.plane.c) << "the parent's plane is kept";
-                for (const BspVertex& v : piece.v) {
+                for (const MapVertex& v : piece.v) {
                     EXPECT_NEAR(v.u, v.x / 4, 1e-6);
                     EXPECT_NEAR(v.v, v.y / 8, 1e-6);
                 }
@@ -92,22 +92,22 @@ TEST(BspBuilder, SplitKeepsAreaWindingPlaneAndTextureMapping) {
 
 TEST(BspBuilder, NeighboursSplitAlongASharedEdgeGetTheSameNewVertex) {
     const Plane cut = {0.6f, 0.8f, 0, -1.3f};
-    const BspVertex a = At(0, 0);
-    const BspVertex b = At(3, 2.5f);
+    const MapVertex a = At(0, 0);
+    const MapVertex b = At(3, 2.5f);
     // Two triangles sharing the edge a-b, which they run through in opposite directions.
     std::vector<BspTriangle> front;
     std::vector<BspTriangle> back;
     SplitTriangle(cut, Triangle(a, b, At(-2, 3)), front, back);
     SplitTriangle(cut, Triangle(b, a, At(3, -1)), front, back);
-    std::vector<BspVertex> cuts;
+    std::vector<MapVertex> cuts;
     for (const auto* side : {&front, &back})
         for (const BspTriangle& t : *side)
-            for (const BspVertex& v : t.v)
+            for (const MapVertex& v : t.v)
                 if (std::abs(PlaneDistance(cut, v)) < 1e-4 &&
                     std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
                     cuts.push_back(v);
     ASSERT_FALSE(cuts.empty());
-    for (const BspVertex& v : cuts) {
+    for (const MapVertex& v : cuts) {
         EXPECT_EQ(v.x, cuts[0].x);
         EXPECT_EQ(v.y, cuts[0].y);
         EXPECT_EQ(v.u, cuts[0].u);

@@ -271,7 +271,7 @@ TEST(Bspc, OutputIsDeterministicAndEqualVerticesAreShared) {
     ASSERT_TRUE(ReadObjScene(options, input, messages));
     std::set<std::tuple<float, float, float, float, float>> distinct;
     for (const BspTriangle& t : input.triangles)
-        for (const BspVertex& v : t.v)
+        for (const MapVertex& v : t.v)
             distinct.insert({v.x, v.y, v.z, v.u, v.v});
     EXPECT_LT(distinct.size(), 36u);
     EXPECT_EQ(size_t(c.map->vertexCount), distinct.size());

@@ -27,8 +27,8 @@ int SideOf(double distance) {
 
 // The point where the edge a-b meets the plane. The edge is taken in a fixed order of
 // its end points, so that two triangles sharing the edge get the very same new vertex.
-BspVertex EdgeIntersection(const Plane& plane, BspVertex a, BspVertex b) {
-    auto key = [](const BspVertex& v) { return std::tuple(v.x, v.y, v.z, v.u, v.v); };
+MapVertex EdgeIntersection(const Plane& plane, MapVertex a, MapVertex b) {
+    auto key = [](const MapVertex& v) { return std::tuple(v.x, v.y, v.z, v.u, v.v); };
     if (key(b) < key(a)) std::swap(a, b);
     const double da = PlaneDistance(plane, a);
     const double db = PlaneDistance(plane, b);
@@ -38,7 +38,7 @@ BspVertex EdgeIntersection(const Plane& plane, BspVertex a, BspVertex b) {
 }
 
 // Twice the area, for dropping pieces that would draw nothing.
-double DoubleArea(const BspVertex& a, const BspVertex& b, const BspVertex& c) {
+double DoubleArea(const MapVertex& a, const MapVertex& b, const MapVertex& c) {
     const Vector3d n = Cross(Difference(b, a), Difference(c, a));
     return std::sqrt(Dot(n, n));
 }
@@ -47,9 +47,9 @@ constexpr double MinPieceDoubleArea = 1e-9;
 
 // Fans a convex piece of 3 or 4 vertices into triangles that keep the parent's winding,
 // plane and texture. Of a quad's two diagonals the one with the fatter triangles wins.
-void EmitPiece(const BspTriangle& parent, const BspVertex* v, int count,
+void EmitPiece(const BspTriangle& parent, const MapVertex* v, int count,
                std::vector<BspTriangle>& out) {
-    auto emit = [&](const BspVertex& a, const BspVertex& b, const BspVertex& c) {
+    auto emit = [&](const MapVertex& a, const MapVertex& b, const MapVertex& c) {
         if (DoubleArea(a, b, c) <= MinPieceDoubleArea) return;
         BspTriangle t = parent;
         t.v[0] = a;
@@ -181,7 +181,7 @@ struct Builder {
 PlaneSide ClassifyTriangle(const Plane& plane, const BspTriangle& triangle) {
     bool front = false;
     bool back = false;
-    for (const BspVertex& v : triangle.v) {
+    for (const MapVertex& v : triangle.v) {
         const int side = SideOf(PlaneDistance(plane, v));
         front |= side > 0;
         back |= side < 0;
@@ -194,8 +194,8 @@ PlaneSide ClassifyTriangle(const Plane& plane, const BspTriangle& triangle) {
 
 void SplitTriangle(const Plane& plane, const BspTriangle& triangle, std::vector<BspTriangle>& front,
                    std::vector<BspTriangle>& back) {
-    BspVertex frontPiece[4];
-    BspVertex backPiece[4];
+    MapVertex frontPiece[4];
+    MapVertex backPiece[4];
     int frontCount = 0;
     int backCount = 0;
     int sides[3];
@@ -203,11 +203,11 @@ void SplitTriangle(const Plane& plane, const BspTriangle& triangle, std::vector<
         sides[i] = SideOf(PlaneDistance(plane, triangle.v[i]));
     for (int i = 0; i < 3; ++i) {
         const int next = (i + 1) % 3;
-        const BspVertex& current = triangle.v[i];
+        const MapVertex& current = triangle.v[i];
         if (sides[i] >= 0) frontPiece[frontCount++] = current;
         if (sides[i] <= 0) backPiece[backCount++] = current;
         if (sides[i] * sides[next] < 0) {
-            const BspVertex cut = EdgeIntersection(plane, current, triangle.v[next]);
+            const MapVertex cut = EdgeIntersection(plane, current, triangle.v[next]);
             frontPiece[frontCount++] = cut;
             backPiece[backCount++] = cut;
         }

@@ -32,7 +32,7 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 } // namespace
 
-bool TrianglePlane(const BspVertex& v0, const BspVertex& v1, const BspVertex& v2, Plane& out) {
+bool TrianglePlane(const MapVertex& v0, const MapVertex& v1, const MapVertex& v2, Plane& out) {
     const Vector3d e1 = Difference(v1, v0);
     const Vector3d e2 = Difference(v2, v0);
     const Vector3d e3 = Difference(v2, v1);

@@ -37,12 +37,8 @@ struct BspcMessages {
     std::string error; // empty unless a stage failed
 };
 
-struct BspVertex {
-    float x, y, z, u, v;
-};
-
 struct BspTriangle {
-    BspVertex v[3];
+    MapVertex v[3];
     int32_t texture = 0;
     Plane plane = {}; // seen from its negative side; normal opposite (v1 - v0) x (v2 - v0)
 };
@@ -86,7 +82,7 @@ struct BspcSummary {
 
 // Plane of a triangle as the map wants it: unit normal opposite to the right-hand
 // normal of v0 -> v1 -> v2. False when the triangle has no area.
-bool TrianglePlane(const BspVertex& v0, const BspVertex& v1, const BspVertex& v2, Plane& out);
+bool TrianglePlane(const MapVertex& v0, const MapVertex& v1, const MapVertex& v2, Plane& out);
 
 // The whole compilation. False with messages.error set on failure; nothing is written
 // unless every check passed.

@@ -24,7 +24,7 @@ struct VertexKeyHash {
     }
 };
 
-VertexKey KeyOf(const BspVertex& v) {
+VertexKey KeyOf(const MapVertex& v) {
     return {{std::bit_cast<uint32_t>(v.x), std::bit_cast<uint32_t>(v.y),
              std::bit_cast<uint32_t>(v.z), std::bit_cast<uint32_t>(v.u),
              std::bit_cast<uint32_t>(v.v)}};
@@ -35,7 +35,7 @@ struct Encoder {
     BspcMessages& messages;
     // Equal vertices (bit for bit) share one record, numbered in pre-order of first use.
     std::unordered_map<VertexKey, int32_t, VertexKeyHash> vertexIndex;
-    std::vector<BspVertex> vertices;
+    std::vector<MapVertex> vertices;
 
     // Appends a record of zeros and returns where it starts; valid until the next record.
     uint8_t* AddRecord(size_t size) {
@@ -45,7 +45,7 @@ struct Encoder {
 
     bool IndexVertices(const BspNode& node) {
         for (const BspTriangle& t : node.polygons) {
-            for (const BspVertex& v : t.v) {
+            for (const MapVertex& v : t.v) {
                 auto [it, added] = vertexIndex.emplace(KeyOf(v), int32_t(vertices.size()));
                 if (added) vertices.push_back(v);
             }
@@ -119,7 +119,7 @@ bool EncodeMap(const BspNode& root, std::span<const std::string> textureNames,
     PutInt16At(header + HeaderTextureCountAt, int32_t(textureNames.size()));
     for (const std::string& name : textureNames)
         std::memcpy(encoder.AddRecord(MapNameFieldSize), name.data(), name.size());
-    for (const BspVertex& v : encoder.vertices) {
+    for (const MapVertex& v : encoder.vertices) {
         uint8_t* record = encoder.AddRecord(MapVertexRecordSize);
         const float used[MapVertexUsedFloats] = {v.x, v.y, v.z, v.u, v.v};
         for (size_t i = 0; i < MapVertexUsedFloats; ++i)

@@ -138,7 +138,7 @@ bool ReadObjScene(const BspcOptions& options, Scene& scene, BspcMessages& messag
                     return false;
                 }
                 const float* p = &attrib.vertices[size_t(index.vertex_index) * 3];
-                BspVertex& v = triangle.v[k];
+                MapVertex& v = triangle.v[k];
                 v.x = float(-double(p[0]) * options.scale + options.offset[0]);
                 v.y = float(double(p[1]) * options.scale + options.offset[1]);
                 v.z = float(-double(p[2]) * options.scale + options.offset[2]);

@@ -57,7 +57,7 @@ struct Grid {
 
 void CollectPositions(const BspNode& node, std::unordered_set<Position, PositionHash>& out) {
     for (const BspTriangle& t : node.polygons)
-        for (const BspVertex& v : t.v)
+        for (const MapVertex& v : t.v)
             out.insert({v.x, v.y, v.z});
     if (node.front) CollectPositions(*node.front, out);
     if (node.back) CollectPositions(*node.back, out);
@@ -65,12 +65,12 @@ void CollectPositions(const BspNode& node, std::unordered_set<Position, Position
 
 struct EdgePoint {
     double t;
-    BspVertex vertex;
+    MapVertex vertex;
 };
 
 // The vertices lying strictly inside edge a-b, ordered from a to b, with u and v taken
 // from the edge.
-std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const BspVertex& a, const BspVertex& b) {
+std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const MapVertex& a, const MapVertex& b) {
     std::vector<EdgePoint> points;
     const double d[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
     const double length2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
@@ -118,7 +118,7 @@ std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const BspVertex& a, const 
     return points;
 }
 
-void Emit(const BspTriangle& parent, const BspVertex& a, const BspVertex& b, const BspVertex& c,
+void Emit(const BspTriangle& parent, const MapVertex& a, const MapVertex& b, const MapVertex& c,
           std::vector<BspTriangle>& out) {
     BspTriangle t = parent;
     t.v[0] = a;
@@ -151,8 +151,8 @@ int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats) {
         const size_t before = result.size();
         if (withPoints == 1) {
             // Fan from the corner opposite the edge: its pieces keep the edge's points.
-            const BspVertex& apex = t.v[(lastEdge + 2) % 3];
-            std::vector<BspVertex> chain = {t.v[lastEdge]};
+            const MapVertex& apex = t.v[(lastEdge + 2) % 3];
+            std::vector<MapVertex> chain = {t.v[lastEdge]};
             for (const EdgePoint& p : edges[lastEdge])
                 chain.push_back(p.vertex);
             chain.push_back(t.v[(lastEdge + 1) % 3]);
@@ -160,18 +160,18 @@ int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats) {
                 Emit(t, apex, chain[k], chain[k + 1], result);
         } else {
             // Points on several edges: fan from the centre, which lies strictly inside.
-            std::vector<BspVertex> loop;
+            std::vector<MapVertex> loop;
             for (int i = 0; i < 3; ++i) {
                 loop.push_back(t.v[i]);
                 for (const EdgePoint& p : edges[i])
                     loop.push_back(p.vertex);
             }
-            BspVertex centre;
-            auto mean = [&](float BspVertex::*f) {
+            MapVertex centre;
+            auto mean = [&](float MapVertex::*f) {
                 return float((double(t.v[0].*f) + double(t.v[1].*f) + double(t.v[2].*f)) / 3);
             };
-            centre = {mean(&BspVertex::x), mean(&BspVertex::y), mean(&BspVertex::z),
-                      mean(&BspVertex::u), mean(&BspVertex::v)};
+            centre = {mean(&MapVertex::x), mean(&MapVertex::y), mean(&MapVertex::z),
+                      mean(&MapVertex::u), mean(&MapVertex::v)};
             for (size_t k = 0; k < loop.size(); ++k)
                 Emit(t, centre, loop[k], loop[(k + 1) % loop.size()], result);
         }
