@@ -5,8 +5,10 @@
 // separator it is turned into one, so that file is Textures/wall.bmp.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,3 +21,6 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 std::string HostFileName(std::string_view name);
 // fopen on the host name; null when the file cannot be opened.
 FileHandle OpenFile(std::string_view name, const char* mode);
+// Replaces the file at path, named as the host spells it (the tools' output paths), with
+// bytes. False when it cannot be opened, written or closed completely.
+bool WriteHostFile(const std::string& path, std::span<const uint8_t> bytes);

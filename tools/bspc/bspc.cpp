@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "tools/bspc/bmp_writer.h"
+#include "platform/files.h"
+#include "scene/bitmap.h"
+
 #include "tools/bspc/bsp_builder.h"
 #include "tools/bspc/map_writer.h"
 #include "tools/bspc/obj_reader.h"
@@ -18,17 +20,6 @@ namespace {
 // A triangle is degenerate when its height over the longest edge is below this share of
 // that edge: it would draw as a line at best, and its plane would be noise.
 constexpr double MinRelativeHeight = 1e-6;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
-    return std::fclose(file.release()) == 0;
-}
 
 } // namespace
 
@@ -69,7 +60,7 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     if (!CheckTextureNames(names, messages)) return false;
 
     // Images first: a missing one should stop us before the long part.
-    std::vector<TextureImage> images(scene.materials.size());
+    std::vector<PixelImage> images(scene.materials.size());
     for (size_t i = 0; i < scene.materials.size(); ++i)
         if (!PrepareTexture(scene.materials[i], images[i], messages)) return false;
 
@@ -91,13 +82,13 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     }
     for (size_t i = 0; i < images.size(); ++i) {
         const std::string path = (textureDir / (names[i] + TextureFileExtension)).string();
-        if (!WriteBmp24(path, images[i].pixels, images[i].width, images[i].height)) {
+        if (!WriteBitmap(path, images[i])) {
             messages.error = "cannot write \"" + path + "\"";
             return false;
         }
     }
     const std::string mapPath = (outDir / MapFileName).string();
-    if (!WriteFile(mapPath, bytes)) {
+    if (!WriteHostFile(mapPath, bytes)) {
         messages.error = "cannot write \"" + mapPath + "\"";
         return false;
     }

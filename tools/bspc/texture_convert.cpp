@@ -1,5 +1,6 @@
 #include "tools/bspc/texture_convert.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <stb_image.h>
@@ -8,8 +9,14 @@ namespace {
 
 // Plain textures stay small: one colour needs no detail.
 constexpr int32_t PlainTextureSide = 8;
-// The viewer's texel addressing needs width <= 65536; far beyond any sensible texture.
+// Far beyond any sensible texture, and well inside what the viewer's texel addressing
+// allows.
 constexpr int32_t MaxTextureSide = 4096;
+static_assert(MaxTextureSide <= MaxTextureWidth);
+
+PixelImage NewImage(int32_t width, int32_t height) {
+    return {std::make_unique<uint32_t[]>(size_t(width) * size_t(height)), width, height};
+}
 
 struct StbiFree {
     void operator()(unsigned char* p) const { stbi_image_free(p); }
@@ -17,7 +24,7 @@ struct StbiFree {
 
 // Bilinear resampling with wrap-around: textures repeat across polygons, so the edges
 // blend with the opposite side.
-void Resample(const unsigned char* rgb, int32_t width, int32_t height, TextureImage& out) {
+void Resample(const unsigned char* rgb, int32_t width, int32_t height, PixelImage& out) {
     for (int32_t y = 0; y < out.height; ++y) {
         const double sy = (y + 0.5) * height / out.height - 0.5;
         const double fy = std::floor(sy);
@@ -56,11 +63,10 @@ int32_t NearestPowerOfTwo(int32_t n) {
     return p;
 }
 
-bool PrepareTexture(const SceneMaterial& material, TextureImage& image, BspcMessages& messages) {
+bool PrepareTexture(const SceneMaterial& material, PixelImage& image, BspcMessages& messages) {
     if (material.imagePath.empty()) {
-        image.width = PlainTextureSide;
-        image.height = PlainTextureSide;
-        image.pixels.assign(size_t(PlainTextureSide) * PlainTextureSide, material.color);
+        image = NewImage(PlainTextureSide, PlainTextureSide);
+        std::fill_n(image.pixels.get(), size_t(PlainTextureSide) * PlainTextureSide, material.color);
         return true;
     }
     int width = 0;
@@ -79,11 +85,9 @@ bool PrepareTexture(const SceneMaterial& material, TextureImage& image, BspcMess
                          "; sides from 1 to " + std::to_string(MaxTextureSide) + " are supported";
         return false;
     }
-    image.width = NearestPowerOfTwo(width);
-    image.height = NearestPowerOfTwo(height);
-    image.pixels.assign(size_t(image.width) * size_t(image.height), 0);
+    image = NewImage(NearestPowerOfTwo(width), NearestPowerOfTwo(height));
     if (image.width == width && image.height == height) {
-        for (size_t i = 0; i < image.pixels.size(); ++i) {
+        for (size_t i = 0; i < size_t(width) * size_t(height); ++i) {
             const unsigned char* p = rgb.get() + i * 3;
             image.pixels[i] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
         }
