@@ -17,9 +17,9 @@
 
 // A name must leave room for "Textures\" + name + ".bmp" and the NUL in the viewer's
 // 256-byte texture path (the 256-byte name field itself allows 255).
-inline constexpr int32_t MaxTextureNameLength =
-    TexturePathSize - int32_t(sizeof(TextureDirectoryName) - 1) - 1 -
-    int32_t(sizeof(TextureFileExtension) - 1) - 1;
+inline constexpr int32_t MaxTextureNameLength = TexturePathSize -
+                                                int32_t(sizeof(TextureDirectoryName) - 1) - 1 -
+                                                int32_t(sizeof(TextureFileExtension) - 1) - 1;
 // Vertices nearer to a splitting plane than this count as lying in it.
 inline constexpr double PlaneEpsilon = 1e-3;
 

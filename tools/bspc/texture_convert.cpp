@@ -66,7 +66,8 @@ int32_t NearestPowerOfTwo(int32_t n) {
 bool PrepareTexture(const SceneMaterial& material, PixelImage& image, BspcMessages& messages) {
     if (material.imagePath.empty()) {
         image = NewImage(PlainTextureSide, PlainTextureSide);
-        std::fill_n(image.pixels.get(), size_t(PlainTextureSide) * PlainTextureSide, material.color);
+        std::fill_n(image.pixels.get(), size_t(PlainTextureSide) * PlainTextureSide,
+                    material.color);
         return true;
     }
     int width = 0;
