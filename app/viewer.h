@@ -5,13 +5,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/screen.h"
 #include "geometry/matrix.h"
 #include "platform/win32.h"
 
 struct Map;
 
-inline constexpr int32_t ScreenWidth = 512;
-inline constexpr int32_t ScreenHeight = 384;
 inline constexpr const char* WindowClassName = "Vexmont";
 inline constexpr const char* WindowTitle = "Vexmont 1.0";
 inline constexpr UINT_PTR FrameTimerId = 0;
@@ -21,8 +20,6 @@ inline constexpr uintptr_t ProgramIconResource = 32512;
 // One hundredth of a turn, as a single-precision angle.
 inline constexpr float KeyTurnAngle = 0.06283185f;
 inline constexpr float KeyMoveDistance = 5.0f;
-// One unit in the last place short of single-precision pi.
-inline constexpr float CameraStartTurn = -3.1415925f;
 inline constexpr int CounterTextSize = 256;
 
 extern Matrix4 CameraMatrix;

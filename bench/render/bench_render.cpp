@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/camera.h"
+#include "app/screen.h"
 #include "geometry/projection.h"
 #include "render/render.h"
 #include "scene/map.h"
@@ -14,27 +16,18 @@
 
 namespace {
 
-constexpr int32_t ScreenWidth = 512, ScreenHeight = 384;
 constexpr float RoomHalf = 200, RoomHeight = 100;
 constexpr int WallCells = 20; // each wall is WallCells x WallCells quads
 constexpr int Pillars = 4;    // per side of the pillar grid
 
 std::unique_ptr<Texture> MakeTexture(int32_t size, uint32_t seed) {
-    auto t = std::make_unique<Texture>();
-    t->width = t->height = size;
-    t->pixels = std::make_unique<uint32_t[]>(size_t(size) * size);
+    auto pixels = std::make_unique<uint32_t[]>(size_t(size) * size);
     for (int32_t y = 0; y < size; ++y)
         for (int32_t x = 0; x < size; ++x)
-            t->pixels[size_t(y) * size + x] = (uint32_t(x * 4 + seed) & 0xFF) << 16 |
-                                              (uint32_t(y * 4) & 0xFF) << 8 |
-                                              (uint32_t((x ^ y) * 8 + seed) & 0xFF);
-    int32_t log2 = 0;
-    while ((1 << log2) < size)
-        ++log2;
-    t->uMask = size - 1;
-    t->vMask = size * (size - 1);
-    t->vShift = 16 - log2;
-    return t;
+            pixels[size_t(y) * size + x] = (uint32_t(x * 4 + seed) & 0xFF) << 16 |
+                                           (uint32_t(y * 4) & 0xFF) << 8 |
+                                           (uint32_t((x ^ y) * 8 + seed) & 0xFF);
+    return CreateTexture(size, size, std::move(pixels));
 }
 
 // Triangles gathered per node with vertex indices, resolved to the Map's vertex table
@@ -219,7 +212,7 @@ int main() {
     std::vector<Camera> cameras;
     Matrix4 m;
     Matrix4Identity(m);
-    Matrix4RotateZ(m, -3.1415925f);
+    Matrix4RotateZ(m, CameraStartTurn);
     Matrix4Translate(m, 0, -50, -150);
     cameras.push_back({"start-up", m});
     Matrix4RotateY(m, 0.7f);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "app/camera.h"
 #include "demo_scene.h"
 #include "display/display.h"
 #include "display/font.h"
@@ -327,10 +328,7 @@ TEST_F(Viewer, AFailedDisplaySetUpLetsStartUpGoOnWithoutFrames) {
 
 TEST(Keys, TurnAndMoveTheCameraByTheTable) {
     HeadlessReset();
-    Matrix4 start;
-    Matrix4Identity(start);
-    Matrix4RotateZ(start, CameraStartTurn);
-    Matrix4Translate(start, 0, -40, -40);
+    const Matrix4 start = StartCamera();
 
     auto expectKey = [&](WPARAM key, auto apply) {
         CameraMatrix = start;
@@ -359,10 +357,7 @@ TEST(Keys, TurnAndMoveTheCameraByTheTable) {
 }
 
 TEST(Keys, OppositeKeysCancelAndAHundredTurnsMakeAFullTurn) {
-    Matrix4 start;
-    Matrix4Identity(start);
-    Matrix4RotateZ(start, CameraStartTurn);
-    Matrix4Translate(start, 0, -40, -40);
+    const Matrix4 start = StartCamera();
     for (auto [a, b] : {std::pair{VK_LEFT, VK_RIGHT}, std::pair{VK_UP, VK_DOWN},
                         std::pair{VK_INSERT, VK_DELETE}}) {
         CameraMatrix = start;

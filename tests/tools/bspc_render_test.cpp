@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <set>
 
+#include "app/camera.h"
 #include "geometry/projection.h"
 #include "obj_fixtures.h"
 #include "render/render.h"
@@ -24,11 +25,7 @@ std::vector<uint32_t> RenderStartView(const TempDir& dir) {
     Matrix4Identity(map->matrix);
     EXPECT_TRUE(LoadMapTextures(*map, dir.File("out/Textures")));
     SetupProjection(Width, Height);
-    Matrix4 camera;
-    Matrix4Identity(camera);
-    Matrix4RotateZ(camera, -3.1415925f);
-    Matrix4Translate(camera, 0, -40, -40);
-    RenderScene(camera, *map, frame.data());
+    RenderScene(StartCamera(), *map, frame.data());
     return frame;
 }
 

@@ -19,7 +19,9 @@
 
 #include "app/log.h"
 #include "app/viewer.h"
+#include "platform/files.h"
 #include "platform/headless/headless.h"
+#include "scene/map_format.h"
 
 namespace {
 
@@ -154,10 +156,13 @@ std::string LastLogLine() {
 std::string StartFailure() {
     if (HeadlessCallsOf("ShowWindow").empty()) return "the window could not be created";
     const std::string last = LastLogLine();
-    if (last == "Loading tree ..") return "the map \"Vuze.BSP\" could not be loaded";
-    if (last == "Loading textures ...") return "a texture in \"Textures\" could not be loaded";
-    if (last == "    OK") return "the frame buffer could not be allocated";
-    return "start-up stopped after \"" + last + "\" in BSP.log";
+    if (last == LogLoadingTree)
+        return std::string("the map \"") + MapFileName + "\" could not be loaded";
+    if (last == LogLoadingTextures)
+        return std::string("a texture in \"") + TextureDirectoryName + "\" could not be loaded";
+    // The step after the engine's "OK" allocates the frame buffer.
+    if (last == LogStepOk) return "the frame buffer could not be allocated";
+    return "start-up stopped after \"" + last + "\" in " + LogFileName;
 }
 
 std::vector<uint8_t> ToRgb(const std::vector<uint32_t>& pixels) {
@@ -175,11 +180,12 @@ bool WriteImage(const std::string& path, const std::vector<uint32_t>& pixels) {
     if (HasExtension(path, ".png"))
         return stbi_write_png(path.c_str(), ScreenWidth, ScreenHeight, 3, rgb.data(),
                               ScreenWidth * 3) != 0;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fprintf(f, "P6\n%d %d\n255\n", int(ScreenWidth), int(ScreenHeight));
-    const bool written = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
-    return std::fclose(f) == 0 && written;
+    char header[32];
+    const int length = std::snprintf(header, sizeof header, "P6\n%d %d\n255\n", int(ScreenWidth),
+                                     int(ScreenHeight));
+    std::vector<uint8_t> ppm(header, header + length);
+    ppm.insert(ppm.end(), rgb.begin(), rgb.end());
+    return WriteHostFile(path, ppm);
 }
 
 } // namespace
