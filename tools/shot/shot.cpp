@@ -154,7 +154,7 @@ std::string LastLogLine() {
 
 // What the log's last line says about where start-up stopped.
 std::string StartFailure() {
-    if (HeadlessCallsOf("ShowWindow").empty()) return "the window could not be created";
+    if (HeadlessCallCount<ShowWindowCall>() == 0) return "the window could not be created";
     const std::string last = LastLogLine();
     if (last == LogLoadingTree)
         return std::string("the map \"") + MapFileName + "\" could not be loaded";
@@ -223,8 +223,7 @@ int main(int argc, char** argv) {
     }
     for (WPARAM key : options.keys)
         HeadlessQueueKey(key);
-    for (long i = 0; i < options.frames; ++i)
-        HeadlessQueueTick();
+    HeadlessQueueTick(options.frames);
     HeadlessQueueClose();
 
     WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);
