@@ -1,5 +1,8 @@
 #include "platform/files.h"
 
+namespace {
+
+// The name as the host file system spells it.
 std::string HostFileName(std::string_view name) {
     std::string host(name);
 #ifndef _WIN32
@@ -8,6 +11,8 @@ std::string HostFileName(std::string_view name) {
 #endif
     return host;
 }
+
+} // namespace
 
 FileHandle OpenFile(std::string_view name, const char* mode) {
     return FileHandle(std::fopen(HostFileName(name).c_str(), mode));

@@ -17,8 +17,6 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// The name as the host file system spells it.
-std::string HostFileName(std::string_view name);
 // fopen on the host name; null when the file cannot be opened.
 FileHandle OpenFile(std::string_view name, const char* mode);
 // Replaces the file at path, named as the host spells it (the tools' output paths), with

@@ -19,19 +19,25 @@ constexpr int64_t MaxCellsPerEdge = 1 << 20;
 // The grid is this many cells along the scene's longest side.
 constexpr double GridCellsPerSide = 256;
 
-struct Position {
-    float x, y, z;
-    bool operator==(const Position& o) const { return x == o.x && y == o.y && z == o.z; }
-};
+// Vertex positions compare as floats.
+bool SamePosition(const Point3& p, const Point3& q) {
+    return p.x == q.x && p.y == q.y && p.z == q.z;
+}
 
 struct PositionHash {
-    size_t operator()(const Position& p) const {
+    size_t operator()(const Point3& p) const {
         uint64_t h = std::bit_cast<uint32_t>(p.x);
         h = h * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint32_t>(p.y);
         h = h * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint32_t>(p.z);
         return size_t(h * 0x9E3779B97F4A7C15ull);
     }
 };
+
+struct PositionEqual {
+    bool operator()(const Point3& p, const Point3& q) const { return SamePosition(p, q); }
+};
+
+using PositionSet = std::unordered_set<Point3, PositionHash, PositionEqual>;
 
 struct Cell {
     int64_t x, y, z;
@@ -48,14 +54,14 @@ struct CellHash {
 struct Grid {
     double size = 1;
     double origin[3] = {0, 0, 0};
-    std::unordered_map<Cell, std::vector<Position>, CellHash> cells;
+    std::unordered_map<Cell, std::vector<Point3>, CellHash> cells;
 
     int64_t Index(double v, int axis) const {
         return int64_t(std::floor((v - origin[axis]) / size));
     }
 };
 
-void CollectPositions(const BspNode& node, std::unordered_set<Position, PositionHash>& out) {
+void CollectPositions(const BspNode& node, PositionSet& out) {
     for (const BspTriangle& t : node.polygons)
         for (const MapVertex& v : t.v)
             out.insert({v.x, v.y, v.z});
@@ -89,15 +95,15 @@ std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const MapVertex& a, const 
         cells *= last[k] - first[k] + 1;
     }
     if (cells > MaxCellsPerEdge) return points;
-    const Position pa = {a.x, a.y, a.z};
-    const Position pb = {b.x, b.y, b.z};
+    const Point3 pa = {a.x, a.y, a.z};
+    const Point3 pb = {b.x, b.y, b.z};
     for (int64_t x = first[0]; x <= last[0]; ++x)
         for (int64_t y = first[1]; y <= last[1]; ++y)
             for (int64_t z = first[2]; z <= last[2]; ++z) {
                 const auto found = grid.cells.find({x, y, z});
                 if (found == grid.cells.end()) continue;
-                for (const Position& p : found->second) {
-                    if (p == pa || p == pb) continue;
+                for (const Point3& p : found->second) {
+                    if (SamePosition(p, pa) || SamePosition(p, pb)) continue;
                     const double e[3] = {double(p.x) - a.x, double(p.y) - a.y, double(p.z) - a.z};
                     const double t = (e[0] * d[0] + e[1] * d[1] + e[2] * d[2]) / length2;
                     if (t <= 0 || t >= 1) continue;
@@ -186,18 +192,18 @@ int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats) {
 } // namespace
 
 int64_t MendTJunctions(BspNode& root, BspStats& stats) {
-    std::unordered_set<Position, PositionHash> unique;
+    PositionSet unique;
     CollectPositions(root, unique);
     if (unique.empty()) return 0;
     // Sorted, so that every cell lists its positions in one fixed order.
-    std::vector<Position> positions(unique.begin(), unique.end());
-    std::sort(positions.begin(), positions.end(), [](const Position& l, const Position& r) {
+    std::vector<Point3> positions(unique.begin(), unique.end());
+    std::sort(positions.begin(), positions.end(), [](const Point3& l, const Point3& r) {
         return std::tie(l.x, l.y, l.z) < std::tie(r.x, r.y, r.z);
     });
     Grid grid;
     double lo[3] = {positions[0].x, positions[0].y, positions[0].z};
     double hi[3] = {lo[0], lo[1], lo[2]};
-    for (const Position& p : positions) {
+    for (const Point3& p : positions) {
         const double c[3] = {p.x, p.y, p.z};
         for (int k = 0; k < 3; ++k) {
             lo[k] = std::fmin(lo[k], c[k]);
@@ -208,7 +214,7 @@ int64_t MendTJunctions(BspNode& root, BspStats& stats) {
     grid.size = std::fmax(extent / GridCellsPerSide, OnEdgeDistance * 4);
     for (int k = 0; k < 3; ++k)
         grid.origin[k] = lo[k];
-    for (const Position& p : positions)
+    for (const Point3& p : positions)
         grid.cells[{grid.Index(p.x, 0), grid.Index(p.y, 1), grid.Index(p.z, 2)}].push_back(p);
     return MendNode(grid, root, stats);
 }
