@@ -29,8 +29,8 @@ extern uint32_t* SurfacePixels;
 extern HWND MainWindow;
 extern std::unique_ptr<Map> MainMap;
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
-                   int showCommand);
+// WinMain, declared with the window API (platform/win32.h), runs the whole program.
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The counter text of frame n: "%d.st Frame", "%d.nd Frame" or "%d.th Frame".
