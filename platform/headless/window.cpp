@@ -6,7 +6,7 @@
 #include "platform/common/host.h"
 #include "platform/common/windows.h"
 #include "platform/headless/headless.h"
-#include "platform/headless/state.h"
+#include "platform/headless/reset.h"
 
 namespace {
 
