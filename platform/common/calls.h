@@ -3,9 +3,10 @@
 // describe every call they receive with one of these (RecordCall in platform/common/host.h); the
 // in-memory implementation keeps the latest of them for tests to read.
 //
-// Pointers that matter only as null or not are kept as their value (0 for null) or as a
-// flag; "surface" names the surface or object called on: "primary", "backbuffer",
-// "offscreen1", "offscreen2", ... in order of creation, or "directdraw".
+// Every field is 0 unless the call gives it a value. Pointers that matter only as null or
+// not are kept as their value (0 for null) or as a flag; "surface" names the surface or object
+// called on: "primary", "backbuffer", "offscreen1", "offscreen2", ... in order of creation, or
+// "directdraw".
 #pragma once
 
 #include <cstdint>
@@ -16,13 +17,14 @@
 
 struct RegisterClassCall {
     static constexpr std::string_view Name = "RegisterClassExA";
-    int64_t cbSize, style, cbClsExtra, cbWndExtra;
+    int64_t cbSize = 0, style = 0, cbClsExtra = 0, cbWndExtra = 0;
     std::string className;
     bool operator==(const RegisterClassCall&) const = default;
 };
 struct CreateWindowCall {
     static constexpr std::string_view Name = "CreateWindowExA";
-    int64_t exStyle, style, x, y, width, height, parent, menu, param;
+    int64_t exStyle = 0, style = 0, x = 0, y = 0, width = 0, height = 0, parent = 0, menu = 0,
+            param = 0;
     std::string className, title;
     bool operator==(const CreateWindowCall&) const = default;
 };
@@ -32,7 +34,7 @@ struct DestroyWindowCall {
 };
 struct ShowWindowCall {
     static constexpr std::string_view Name = "ShowWindow";
-    int64_t showCommand;
+    int64_t showCommand = 0;
     bool operator==(const ShowWindowCall&) const = default;
 };
 struct UpdateWindowCall {
@@ -41,41 +43,41 @@ struct UpdateWindowCall {
 };
 struct ShowCursorCall {
     static constexpr std::string_view Name = "ShowCursor";
-    int64_t show;
+    int64_t show = 0;
     bool operator==(const ShowCursorCall&) const = default;
 };
 struct LoadIconCall {
     static constexpr std::string_view Name = "LoadIconA";
-    bool instanceIsNull;
-    int64_t resource;
+    bool instanceIsNull = false;
+    int64_t resource = 0;
     bool operator==(const LoadIconCall&) const = default;
 };
 struct LoadCursorCall {
     static constexpr std::string_view Name = "LoadCursorA";
-    bool instanceIsNull;
-    int64_t resource;
+    bool instanceIsNull = false;
+    int64_t resource = 0;
     bool operator==(const LoadCursorCall&) const = default;
 };
 struct GetStockObjectCall {
     static constexpr std::string_view Name = "GetStockObject";
-    int64_t object;
+    int64_t object = 0;
     bool operator==(const GetStockObjectCall&) const = default;
 };
 struct SetTimerCall {
     static constexpr std::string_view Name = "SetTimer";
-    int64_t id, elapse;
-    bool timerProcIsNull;
+    int64_t id = 0, elapse = 0;
+    bool timerProcIsNull = false;
     bool operator==(const SetTimerCall&) const = default;
 };
 struct GetMessageCall {
     static constexpr std::string_view Name = "GetMessageA";
-    bool windowIsNull;
-    int64_t filterMin, filterMax;
+    bool windowIsNull = false;
+    int64_t filterMin = 0, filterMax = 0;
     bool operator==(const GetMessageCall&) const = default;
 };
 // The message calls share their arguments.
 struct MessageArguments {
-    int64_t message, wParam, lParam;
+    int64_t message = 0, wParam = 0, lParam = 0;
     bool operator==(const MessageArguments&) const = default;
 };
 struct DispatchMessageCall : MessageArguments {
@@ -92,64 +94,65 @@ struct SendMessageCall : MessageArguments {
 };
 struct PostQuitMessageCall {
     static constexpr std::string_view Name = "PostQuitMessage";
-    int64_t exitCode;
+    int64_t exitCode = 0;
     bool operator==(const PostQuitMessageCall&) const = default;
 };
 
 struct DirectDrawCreateCall {
     static constexpr std::string_view Name = "DirectDrawCreate";
-    int64_t driver, outer;
+    int64_t driver = 0, outer = 0;
     bool operator==(const DirectDrawCreateCall&) const = default;
 };
 struct SetCooperativeLevelCall {
     static constexpr std::string_view Name = "SetCooperativeLevel";
     std::string surface; // "directdraw"
-    bool windowIsMain;
-    int64_t flags;
+    bool windowIsMain = false;
+    int64_t flags = 0;
     bool operator==(const SetCooperativeLevelCall&) const = default;
 };
 struct SetDisplayModeCall {
     static constexpr std::string_view Name = "SetDisplayMode";
     std::string surface; // "directdraw"
-    int64_t width, height, bitsPerPixel;
+    int64_t width = 0, height = 0, bitsPerPixel = 0;
     bool operator==(const SetDisplayModeCall&) const = default;
 };
 // A desc of -1 size stands for a null desc.
 struct CreateSurfaceCall {
     static constexpr std::string_view Name = "CreateSurface";
     std::string surface; // the surface it creates
-    int64_t dwSize, dwFlags, dwBackBufferCount, dwCaps, dwWidth, dwHeight, outer;
+    int64_t dwSize = 0, dwFlags = 0, dwBackBufferCount = 0, dwCaps = 0, dwWidth = 0, dwHeight = 0,
+            outer = 0;
     bool operator==(const CreateSurfaceCall&) const = default;
 };
 struct GetAttachedSurfaceCall {
     static constexpr std::string_view Name = "GetAttachedSurface";
     std::string surface;
-    int64_t dwCaps;
+    int64_t dwCaps = 0;
     bool operator==(const GetAttachedSurfaceCall&) const = default;
 };
 struct LockCall {
     static constexpr std::string_view Name = "Lock";
     std::string surface;
-    int64_t rect, dwSize, flags, event;
+    int64_t rect = 0, dwSize = 0, flags = 0, event = 0;
     bool operator==(const LockCall&) const = default;
 };
 struct UnlockCall {
     static constexpr std::string_view Name = "Unlock";
     std::string surface;
-    int64_t pointer;
+    int64_t pointer = 0;
     bool operator==(const UnlockCall&) const = default;
 };
 struct BltFastCall {
     static constexpr std::string_view Name = "BltFast";
     std::string surface;
-    int64_t x, y, left, top, right, bottom, flags;
+    int64_t x = 0, y = 0, left = 0, top = 0, right = 0, bottom = 0, flags = 0;
     std::string source;
     bool operator==(const BltFastCall&) const = default;
 };
 struct FlipCall {
     static constexpr std::string_view Name = "Flip";
     std::string surface;
-    int64_t targetOverride, flags;
+    int64_t targetOverride = 0, flags = 0;
     bool operator==(const FlipCall&) const = default;
 };
 struct RestoreCall {
