@@ -8,5 +8,5 @@ void PlaneFromPoints(Plane& out, const Point3& p0, const Point3& p1, const Point
     out.a = float(n.x / len);
     out.b = float(n.y / len);
     out.c = float(n.z / len);
-    out.d = float(-(double(out.a) * p0.x + double(out.b) * p0.y + double(out.c) * p0.z));
+    out.d = float(-NormalDot(out, p0));
 }

@@ -32,9 +32,14 @@ inline double Dot(const Vector3d& a, const Vector3d& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-// Signed distance of any record with float x, y, z (Point3, MapVertex, ClipVertex).
+// a·p.x + b·p.y + c·p.z for any record with float x, y, z (Point3, MapVertex, ClipVertex).
+template <typename P> double NormalDot(const Plane& plane, const P& p) {
+    return double(plane.a) * p.x + double(plane.b) * p.y + double(plane.c) * p.z;
+}
+
+// Signed distance of any record with float x, y, z.
 template <typename P> double PlaneDistance(const Plane& plane, const P& p) {
-    return double(plane.a) * p.x + double(plane.b) * p.y + double(plane.c) * p.z + plane.d;
+    return NormalDot(plane, p) + plane.d;
 }
 inline double PlaneDistance(const Plane& plane, const Point3& p) {
     return PlaneDistance<Point3>(plane, p);

@@ -47,7 +47,7 @@ ClipVertex IntersectEdge(const ClipVertex& a, const ClipVertex& b, const Plane& 
     const float dx = float(double(b.x) - a.x);
     const float dy = float(double(b.y) - a.y);
     const float dz = float(double(b.z) - a.z);
-    const double denom = double(plane.a) * dx + double(plane.b) * dy + double(plane.c) * dz;
+    const double denom = NormalDot(plane, Point3{dx, dy, dz});
     if (denom == 0.0) return a; // edge parallel to the plane
     const double s = PlaneDistance(plane, a) / denom;
     ClipVertex out = a;

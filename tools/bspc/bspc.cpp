@@ -40,7 +40,7 @@ bool TrianglePlane(const MapVertex& v0, const MapVertex& v1, const MapVertex& v2
     out.a = float(-n.x / length);
     out.b = float(-n.y / length);
     out.c = float(-n.z / length);
-    out.d = float(-(double(out.a) * v0.x + double(out.b) * v0.y + double(out.c) * v0.z));
+    out.d = float(-NormalDot(out, v0));
     return true;
 }
 
