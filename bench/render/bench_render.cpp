@@ -13,6 +13,8 @@
 #include "render/render.h"
 #include "scene/map.h"
 #include "scene/texture.h"
+#include "support/files.h"
+#include "support/scene_bytes.h"
 
 namespace {
 
@@ -30,125 +32,68 @@ std::unique_ptr<Texture> MakeTexture(int32_t size, uint32_t seed) {
     return CreateTexture(size, size, std::move(pixels));
 }
 
-// Triangles gathered per node with vertex indices, resolved to the Map's vertex table
-// once it has its final size.
-struct PendingPolygon {
-    int32_t vertex[3];
-    int32_t texture;
-    Plane plane;
-};
-struct PendingNode {
-    Plane plane{};
-    std::vector<PendingPolygon> polygons;
-    std::unique_ptr<PendingNode> front, back;
-};
-
-struct SceneBuilder {
-    std::vector<MapVertex> vertices;
-
-    // The quad's two triangles, seen from the side where `viewer` is.
-    void Quad(PendingNode& node, const Point3 (&c)[4], int32_t texture, const Point3& viewer,
-              float texelScale) {
-        const auto add = [&](const Point3& p, float u, float v) {
-            vertices.push_back({p.x, p.y, p.z, u, v});
-            return int32_t(vertices.size() - 1);
-        };
-        const float uv[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
-        const int tris[2][3] = {{0, 1, 2}, {0, 2, 3}};
-        for (const auto& t : tris) {
-            int a = t[0], b = t[1], d = t[2];
-            Plane plane;
-            PlaneFromPoints(plane, c[a], c[d], c[b]); // normal away from the viewing side
-            if (PlaneDistance(plane, viewer) > 0) {
-                std::swap(b, d);
-                PlaneFromPoints(plane, c[a], c[d], c[b]);
-            }
-            PendingPolygon p;
-            p.vertex[0] = add(c[a], uv[a][0] * texelScale, uv[a][1] * texelScale);
-            p.vertex[1] = add(c[b], uv[b][0] * texelScale, uv[b][1] * texelScale);
-            p.vertex[2] = add(c[d], uv[d][0] * texelScale, uv[d][1] * texelScale);
-            p.texture = texture;
-            p.plane = plane;
-            node.plane = plane;
-            node.polygons.push_back(p);
-        }
-    }
-
-    std::unique_ptr<MapNode> Resolve(const PendingNode& pending, const Map& map) {
-        auto node = std::make_unique<MapNode>();
-        node->plane = pending.plane;
-        node->polygonCount = int32_t(pending.polygons.size());
-        node->polygons = std::make_unique<MapPolygon[]>(pending.polygons.size());
-        for (size_t i = 0; i < pending.polygons.size(); ++i) {
-            const PendingPolygon& p = pending.polygons[i];
-            MapPolygon& out = node->polygons[i];
-            for (int k = 0; k < 3; ++k)
-                out.vertices[k] = &map.vertices[p.vertex[k]];
-            out.textureIndex = p.texture;
-            out.plane = p.plane;
-        }
-        if (pending.front) {
-            node->flags |= NodeHasFront;
-            node->front = Resolve(*pending.front, map);
-        }
-        if (pending.back) {
-            node->flags |= NodeHasBack;
-            node->back = Resolve(*pending.back, map);
-        }
-        return node;
-    }
-};
+// The quad's two triangles, seen from the side where `viewer` is, its texture repeated
+// texelScale times across it.
+void Quad(MapFileDescription& map, MapFileNode& node, const Point3 (&c)[4], int16_t texture,
+          const Point3& viewer, float texelScale) {
+    const float uv[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    MapFileCorner corners[4];
+    for (int i = 0; i < 4; ++i)
+        corners[i] = {c[i], uv[i][0] * texelScale, uv[i][1] * texelScale};
+    AddMapFace(map, node, corners, texture, viewer);
+}
 
 // A pillar's four sides as a chain: each side's plane has the pillar on its positive side.
-void Pillar(SceneBuilder& b, PendingNode& node, float x, float z, float half) {
+void Pillar(MapFileDescription& map, MapFileNode& node, float x, float z, float half) {
     const float x0 = x - half, x1 = x + half, z0 = z - half, z1 = z + half, h = RoomHeight;
     const Point3 sides[4][4] = {{{x0, 0, z0}, {x0, h, z0}, {x1, h, z0}, {x1, 0, z0}},
                                 {{x1, 0, z0}, {x1, h, z0}, {x1, h, z1}, {x1, 0, z1}},
                                 {{x1, 0, z1}, {x1, h, z1}, {x0, h, z1}, {x0, 0, z1}},
                                 {{x0, 0, z1}, {x0, h, z1}, {x0, h, z0}, {x0, 0, z0}}};
     const Point3 outside[4] = {{x, 50, z0 - 1}, {x1 + 1, 50, z}, {x, 50, z1 + 1}, {x0 - 1, 50, z}};
-    PendingNode* n = &node;
+    MapFileNode* n = &node;
     for (int s = 0; s < 4; ++s) {
-        b.Quad(*n, sides[s], 2, outside[s], 2);
+        Quad(map, *n, sides[s], 2, outside[s], 2);
         if (s < 3) {
-            n->front = std::make_unique<PendingNode>();
+            n->front = std::make_unique<MapFileNode>();
             n = n->front.get();
         }
     }
 }
 
 // Splits the pillar grid cells [i0, i1) x [j0, j1) by planes between pillars.
-void PillarTree(SceneBuilder& b, PendingNode& node, int i0, int i1, int j0, int j1) {
+void PillarTree(MapFileDescription& map, MapFileNode& node, int i0, int i1, int j0, int j1) {
     const float spacing = 2 * RoomHalf / (Pillars + 1);
     const auto centre = [&](int k) { return -RoomHalf + spacing * float(k + 1); };
     if (i1 - i0 == 1 && j1 - j0 == 1) {
-        Pillar(b, node, centre(i0), centre(j0), 8);
+        Pillar(map, node, centre(i0), centre(j0), 8);
         return;
     }
-    node.front = std::make_unique<PendingNode>();
-    node.back = std::make_unique<PendingNode>();
+    node.front = std::make_unique<MapFileNode>();
+    node.back = std::make_unique<MapFileNode>();
     if (i1 - i0 >= j1 - j0) {
         const int mid = (i0 + i1) / 2;
         node.plane = {1, 0, 0, -(centre(mid) - spacing / 2)}; // x > split is in front
-        PillarTree(b, *node.front, mid, i1, j0, j1);
-        PillarTree(b, *node.back, i0, mid, j0, j1);
+        PillarTree(map, *node.front, mid, i1, j0, j1);
+        PillarTree(map, *node.back, i0, mid, j0, j1);
     } else {
         const int mid = (j0 + j1) / 2;
         node.plane = {0, 0, 1, -(centre(mid) - spacing / 2)};
-        PillarTree(b, *node.front, i0, i1, mid, j1);
-        PillarTree(b, *node.back, i0, i1, j0, mid);
+        PillarTree(map, *node.front, i0, i1, mid, j1);
+        PillarTree(map, *node.back, i0, i1, j0, mid);
     }
 }
 
+// The scene as a map file, loaded as the viewer loads one; null on failure.
 std::unique_ptr<Map> BuildScene() {
-    SceneBuilder b;
-    PendingNode root;
+    MapFileDescription description;
+    description.textureNames = {"texture0", "texture1", "texture2"};
     const float w = RoomHalf, h = RoomHeight;
     const Point3 centre{0, h / 2, 0};
     // Each wall as a grid of cells on a plane given by an origin and two edge vectors.
     struct Wall {
         Point3 origin, du, dv;
-        int32_t texture;
+        int16_t texture;
     };
     const Wall walls[6] = {{{-w, 0, -w}, {2 * w, 0, 0}, {0, 0, 2 * w}, 0},
                            {{-w, h, -w}, {2 * w, 0, 0}, {0, 0, 2 * w}, 1},
@@ -156,7 +101,7 @@ std::unique_ptr<Map> BuildScene() {
                            {{-w, 0, -w}, {2 * w, 0, 0}, {0, h, 0}, 1},
                            {{-w, 0, -w}, {0, 0, 2 * w}, {0, h, 0}, 0},
                            {{w, 0, -w}, {0, 0, 2 * w}, {0, h, 0}, 0}};
-    PendingNode* node = &root;
+    MapFileNode* node = &description.root;
     for (const Wall& wall : walls) {
         for (int i = 0; i < WallCells; ++i) {
             for (int j = 0; j < WallCells; ++j) {
@@ -168,26 +113,20 @@ std::unique_ptr<Map> BuildScene() {
                 const float s0 = float(i) / WallCells, s1 = float(i + 1) / WallCells;
                 const float t0 = float(j) / WallCells, t1 = float(j + 1) / WallCells;
                 const Point3 quad[4] = {at(s0, t0), at(s0, t1), at(s1, t1), at(s1, t0)};
-                b.Quad(*node, quad, wall.texture, centre, 1);
+                Quad(description, *node, quad, wall.texture, centre, 1);
             }
         }
-        node->back = std::make_unique<PendingNode>();
+        node->back = std::make_unique<MapFileNode>();
         node = node->back.get();
     }
-    PillarTree(b, *node, 0, Pillars, 0, Pillars);
+    PillarTree(description, *node, 0, Pillars, 0, Pillars);
 
-    auto map = std::make_unique<Map>();
+    auto map = LoadMapFromBytes(MapFileBytes(description));
+    if (!map) return nullptr;
     Matrix4Identity(map->matrix);
-    map->vertexCount = int32_t(b.vertices.size());
-    map->vertices = std::make_unique<MapVertex[]>(b.vertices.size());
-    for (size_t i = 0; i < b.vertices.size(); ++i)
-        map->vertices[i] = b.vertices[i];
-    map->textureCount = 3;
-    map->textureSlots = std::make_unique<TextureSlot[]>(3);
     map->textureSlots[0].texture = MakeTexture(64, 0);
     map->textureSlots[1].texture = MakeTexture(256, 90);
     map->textureSlots[2].texture = MakeTexture(32, 180);
-    map->root = b.Resolve(root, *map);
     return map;
 }
 
@@ -202,6 +141,10 @@ int32_t CountPolygons(const MapNode& node) {
 
 int main() {
     const auto map = BuildScene();
+    if (!map) {
+        std::fprintf(stderr, "vexmont-bench: the scene does not load\n");
+        return 1;
+    }
     SetupProjection(ScreenWidth, ScreenHeight);
     std::vector<uint32_t> frame(size_t(ScreenWidth) * ScreenHeight);
 

@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "app/camera.h"
-#include "demo_scene.h"
 #include "display/display.h"
 #include "display/font.h"
 #include "viewer_run.h"
+#include "wall_map.h"
 
 namespace {
 
@@ -44,10 +44,7 @@ std::vector<std::string> CallsAfter(const std::string& from, size_t count) {
 
 class Viewer : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
-        ASSERT_TRUE(WriteDemoScene(run.Dir()));
-    }
+    void SetUp() override { ASSERT_TRUE(WriteWallMap(run.Dir())); }
     ViewerRun run;
 };
 
