@@ -1,12 +1,12 @@
-// The calls the program makes into the platform, one record per operation with the
-// arguments by name, compared field by field. The shared window bookkeeping and memory surfaces
-// describe every call they receive with one of these (RecordCall in platform/common/host.h); the
-// in-memory implementation keeps the latest of them for tests to read.
+// The calls the program makes into the platform: one record per operation, its arguments
+// by name, compared field by field. The shared window bookkeeping and memory surfaces
+// describe every call they receive with one of these (RecordCall, platform/common/host.h);
+// the in-memory implementation keeps the latest of them for tests to read.
 //
 // Every field is 0 unless the call gives it a value. Pointers that matter only as null or
-// not are kept as their value (0 for null) or as a flag; "surface" names the surface or object
-// called on: "primary", "backbuffer", "offscreen1", "offscreen2", ... in order of creation, or
-// "directdraw".
+// not are kept as their value (0 for null) or as a flag. "surface" names the surface or
+// object called on: "primary", "backbuffer", "offscreen1", "offscreen2", ... in order of
+// creation, or "directdraw".
 #pragma once
 
 #include <cstdint>
