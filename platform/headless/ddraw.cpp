@@ -110,6 +110,7 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE targetOverride, DWORD flags) {
     std::swap(pixels, attached->pixels);
     DisplayState& state = State();
     ++state.framesPresented;
+    if (!HeadlessRecording()) return DD_OK;
     state.frames.push_back(pixels);
     if (state.keepFrames && state.frames.size() > state.keepFrames)
         state.frames.erase(state.frames.begin(),

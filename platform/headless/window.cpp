@@ -38,6 +38,7 @@ struct WindowState {
     int quitCode = 0;
     bool loopReached = false;
     int cursorCount = 0;
+    bool recording = true;
 };
 
 WindowState& State() {
@@ -56,10 +57,19 @@ bool IsWindow(HWND window) {
 
 } // namespace
 
-void RecordCall(std::string name, std::string surface, std::vector<int64_t> values,
-                std::vector<std::string> texts) {
-    State().calls.push_back(
-        {std::move(name), std::move(surface), std::move(values), std::move(texts)});
+void RecordCall(std::string_view name, std::string_view surface,
+                std::initializer_list<int64_t> values,
+                std::initializer_list<std::string_view> texts) {
+    if (!State().recording) return;
+    State().calls.push_back({std::string(name), std::string(surface), values,
+                             std::vector<std::string>(texts.begin(), texts.end())});
+}
+
+void HeadlessSetRecording(bool on) {
+    State().recording = on;
+}
+bool HeadlessRecording() {
+    return State().recording;
 }
 
 std::optional<HRESULT> TakeFault(std::string_view operation, std::string_view surface) {
