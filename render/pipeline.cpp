@@ -1,10 +1,13 @@
 #include "render/pipeline.h"
 
 #include "geometry/projection.h"
+#include "render/counters.h"
 #include "render/raster.h"
 #include "render/render.h"
 #include "scene/map.h"
 #include "scene/texture.h"
+
+RenderCounters RenderCount = {};
 
 namespace {
 
@@ -134,12 +137,16 @@ ClipPolygon ClipToFrustum(const ClipVertex& first, const ClipVertex& second,
 }
 
 void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Texture& texture) {
+    ++RenderCount.polygonsVisited;
     // A polygon is seen from the negative side of its plane.
     const Point3 camera = CameraPosition();
     const Plane& plane = polygon.plane;
     const double dist = double(plane.a) * camera.x + double(plane.b) * camera.y +
                         double(plane.c) * camera.z + plane.d;
-    if (dist > BackFaceThreshold) return;
+    if (dist > BackFaceThreshold) {
+        ++RenderCount.polygonsFacingAway;
+        return;
+    }
 
     const ClipVertex first = TransformVertex(*polygon.vertices[0], texture);
     const ClipVertex second = TransformVertex(*polygon.vertices[1], texture);
@@ -154,5 +161,6 @@ void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Text
     TextureBinding.uMask = texture.uMask;
     TextureBinding.vMask = texture.vMask;
     TextureBinding.vShift = texture.vShift;
+    ++RenderCount.polygonsRasterized;
     RasterizePolygon(clipped, frameBuffer);
 }
