@@ -71,7 +71,8 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
     result = Shot(dir, "--dir scene --out x.png");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(Lines(result.err), 1);
-    EXPECT_NE(result.err.find("texture"), std::string::npos);
+    EXPECT_NE(result.err.find("texture \"Textures/wall.bmp\": no such file"), std::string::npos)
+        << result.err;
 }
 
 // The P6 image as 0x00RRGGBB pixels; empty when it is not 512 x 384.
