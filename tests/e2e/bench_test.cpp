@@ -1,0 +1,73 @@
+// vexmont-bench run as a program: its exit codes and one-line messages, and its figures on
+// a generated map with the OpenGL peer drawing the same frame.
+#include <algorithm>
+#include <gtest/gtest.h>
+
+#include "process.h"
+#include "support/temp_files.h"
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string output;
+};
+
+Result Bench(const TempDir& scratch, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), VEXMONT_BENCH);
+    const auto output = scratch.Path() / "output.txt";
+    Result result;
+    result.exitCode = RunCommand(
+        arguments, {"LSAN_OPTIONS=suppressions=" VEXMONT_LSAN_SUPPRESSIONS ":print_suppressions=0"},
+        output, std::chrono::seconds(120));
+    result.output = ReadWholeFile(output);
+    return result;
+}
+
+int Lines(const std::string& text) {
+    return int(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(Bench, BadArgumentsGiveTwoAndAFailedStartUpOneWithOneLine) {
+    TempDir scratch;
+    const std::string dir = scratch.Path().string();
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--frames", "5"},
+                                               {"--dir", dir, "--frames", "0"},
+                                               {"--dir", dir, "--frames", "3x"},
+                                               {"--dir", dir, "--path", "loop"},
+                                               {"--dir", dir, "--camera", "1,0,0"},
+                                               {"--dir", dir, "--bogus"},
+                                               {"--dir"}}) {
+        const Result result = Bench(scratch, arguments);
+        EXPECT_EQ(result.exitCode, 2) << result.output;
+        EXPECT_EQ(Lines(result.output), 1) << result.output;
+    }
+    const Result result = Bench(scratch, {"--dir", dir});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(Lines(result.output), 1) << result.output;
+    EXPECT_NE(result.output.find("map \"Vuze.BSP\": no such file"), std::string::npos)
+        << result.output;
+}
+
+TEST(Bench, MeasuresAGeneratedMapAndThePeerDrawsTheSameFrame) {
+    TempDir scratch;
+    const Result result =
+        Bench(scratch, {"--dir", VEXMONT_BENCH_MAP, "--frames", "3", "--json", "--peer"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    for (const char* key : {"\"frame_ms\"", "\"render_ms\"", "\"floor_ms\"", "\"polygons_visited\"",
+                            "\"polygons_culled\"", "\"polygons_drawn\"", "\"pixels_written\""})
+        EXPECT_NE(result.output.find(key), std::string::npos) << key;
+#if VEXMONT_BENCH_PEER
+    // The peer's picture differs only where the two sample a texel boundary differently.
+    const std::string key = "\"identical_pixels_percent\": ";
+    const size_t at = result.output.find(key);
+    ASSERT_NE(at, std::string::npos) << result.output;
+    EXPECT_GT(std::stod(result.output.substr(at + key.size())), 90.0) << result.output;
+#else
+    EXPECT_NE(result.output.find("\"status\": \"skipped\""), std::string::npos) << result.output;
+#endif
+}
+
+} // namespace
