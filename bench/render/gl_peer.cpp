@@ -86,6 +86,7 @@ void GlPeerDeleter::operator()(GlPeer* peer) const {
         glDeleteBuffers(1, &peer->vertexBuffer);
         glDeleteVertexArrays(1, &peer->vertexArray);
         glDeleteProgram(peer->program);
+        OSMesaMakeCurrent(nullptr, nullptr, GL_UNSIGNED_BYTE, 0, 0);
         OSMesaDestroyContext(peer->context);
     }
     delete peer;
