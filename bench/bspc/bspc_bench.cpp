@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "tools/bspc/bsp_builder.h"
 #include "tools/bspc/map_writer.h"
 #include "tools/bspc/obj_reader.h"
@@ -94,11 +95,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::atoll(argv[i]));
     if (sizes.empty()) sizes = {10000, 100000};
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vexmont-bspc-bench";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    const TempDir dir;
     for (int64_t size : sizes) {
-        const std::string path = (dir / ("scene" + std::to_string(size) + ".obj")).string();
+        const std::string path = dir.File("scene" + std::to_string(size) + ".obj");
         const int64_t triangles = WriteScene(path, size);
         BspcOptions options;
         options.objPath = path;
@@ -137,6 +136,7 @@ int main(int argc, char** argv) {
                     readTime + buildTime + mendTime + encodeTime, (long long)stats.outputTriangles,
                     (long long)stats.splits, (long long)mended, (long long)stats.nodes, stats.depth,
                     outcome.c_str());
+        std::error_code ec;
         std::filesystem::remove(path, ec);
     }
     return 0;

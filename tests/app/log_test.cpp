@@ -1,30 +1,21 @@
 #include "app/log.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
-#include "support/temp_files.h"
+#include "support/files.h"
 
 namespace {
-
-std::string ReadLog() {
-    std::ifstream file(LogFileName, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 TEST(Log, BannerThenOneLinePerMessageInOrder) {
     TempDir dir;
     ScopedWorkingDirectory cwd(dir.Path());
     CreateLog();
-    EXPECT_EQ(ReadLog(), "__________BSP - Log__________\n");
+    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________\n");
     WriteLog("DDraw is running..");
     WriteLog("");
     WriteLog("100% %s %d %n done");
-    EXPECT_EQ(ReadLog(), "__________BSP - Log__________\nDDraw is running..\n\n"
-                         "100% %s %d %n done\n");
+    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________\nDDraw is running..\n\n"
+                                          "100% %s %d %n done\n");
 }
 
 TEST(Log, ASecondRunReplacesThePreviousLog) {
@@ -34,7 +25,7 @@ TEST(Log, ASecondRunReplacesThePreviousLog) {
     WriteLog("Loading tree ..");
     CreateLog();
     WriteLog("Rendering !");
-    EXPECT_EQ(ReadLog(), "__________BSP - Log__________\nRendering !\n");
+    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________\nRendering !\n");
 }
 
 TEST(Log, AnUnwritableLogIsIgnored) {

@@ -1,11 +1,9 @@
 #include "viewer_run.h"
 
-#include <fstream>
+#include <sstream>
 
 #include "app/viewer.h"
-#include "demo_scene.h"
-#include "scene/bitmap.h"
-#include "scene/map.h"
+#include "wall_map.h"
 
 ViewerRun::ViewerRun() : cwd_(dir_.Path()) {
     HeadlessReset();
@@ -17,21 +15,11 @@ int ViewerRun::Run(int showCommand) {
 }
 
 std::vector<std::string> ViewerRun::LogLines() const {
-    std::ifstream log(dir_.Path() / "BSP.log");
+    std::istringstream log(ReadWholeFile(dir_.Path() / "BSP.log"));
     std::vector<std::string> lines;
     for (std::string line; std::getline(log, line);)
         lines.push_back(line);
     return lines;
-}
-
-bool SceneLoadersReady() {
-    static const bool ready = [] {
-        TempDir dir;
-        if (!WriteDemoScene(dir.Path())) return false;
-        return LoadMap(dir.File("Vuze.BSP")) != nullptr &&
-               LoadBitmap(dir.File("Font.bmp")) != nullptr;
-    }();
-    return ready;
 }
 
 std::string ReadCounterText(const std::vector<uint32_t>& frame) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 
 // A scratch working directory and a fresh platform for each test.
 class ViewerRun {
@@ -21,7 +21,5 @@ class ViewerRun {
     ScopedWorkingDirectory cwd_;
 };
 
-// Whether the scene loaders read the demo scene (they may still be placeholders).
-bool SceneLoadersReady();
 // The counter text drawn into a frame with the demo font, read back cell by cell.
 std::string ReadCounterText(const std::vector<uint32_t>& frame);

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "demo_scene.h"
 #include "display/display.h"
 #include "display/font.h"
 #include "viewer_run.h"
+#include "wall_map.h"
 
 namespace {
 
@@ -42,10 +42,7 @@ std::vector<std::string> CallsAfter(const std::string& from, size_t count) {
 
 class Viewer : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (!SceneLoadersReady()) GTEST_SKIP() << "the scene loaders are placeholders still";
-        ASSERT_TRUE(WriteDemoScene(run.Dir()));
-    }
+    void SetUp() override { ASSERT_TRUE(WriteWallMap(run.Dir())); }
     ViewerRun run;
 };
 

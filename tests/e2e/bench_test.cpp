@@ -3,25 +3,18 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "process.h"
-#include "support/temp_files.h"
+#include "support/files.h"
+#include "support/process.h"
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string output;
-};
+using Arguments = std::vector<std::string>;
 
-Result Bench(const TempDir& scratch, std::vector<std::string> arguments) {
+CommandResult Bench(Arguments arguments) {
     arguments.insert(arguments.begin(), VEXMONT_BENCH);
-    const auto output = scratch.Path() / "output.txt";
-    Result result;
-    result.exitCode = RunCommand(
+    return RunCommand(
         arguments, {"LSAN_OPTIONS=suppressions=" VEXMONT_LSAN_SUPPRESSIONS ":print_suppressions=0"},
-        output, std::chrono::seconds(120));
-    result.output = ReadWholeFile(output);
-    return result;
+        {}, std::chrono::seconds(120));
 }
 
 int Lines(const std::string& text) {
@@ -31,20 +24,20 @@ int Lines(const std::string& text) {
 TEST(Bench, BadArgumentsGiveTwoAndAFailedStartUpOneWithOneLine) {
     TempDir scratch;
     const std::string dir = scratch.Path().string();
-    for (const std::vector<std::string>& arguments :
-         std::vector<std::vector<std::string>>{{},
-                                               {"--frames", "5"},
-                                               {"--dir", dir, "--frames", "0"},
-                                               {"--dir", dir, "--frames", "3x"},
-                                               {"--dir", dir, "--path", "loop"},
-                                               {"--dir", dir, "--camera", "1,0,0"},
-                                               {"--dir", dir, "--bogus"},
-                                               {"--dir"}}) {
-        const Result result = Bench(scratch, arguments);
+    const Arguments badArguments[] = {{},
+                                      {"--frames", "5"},
+                                      {"--dir", dir, "--frames", "0"},
+                                      {"--dir", dir, "--frames", "3x"},
+                                      {"--dir", dir, "--path", "loop"},
+                                      {"--dir", dir, "--camera", "1,0,0"},
+                                      {"--dir", dir, "--bogus"},
+                                      {"--dir"}};
+    for (const Arguments& arguments : badArguments) {
+        const CommandResult result = Bench(arguments);
         EXPECT_EQ(result.exitCode, 2) << result.output;
         EXPECT_EQ(Lines(result.output), 1) << result.output;
     }
-    const Result result = Bench(scratch, {"--dir", dir});
+    const CommandResult result = Bench({"--dir", dir});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(Lines(result.output), 1) << result.output;
     EXPECT_NE(result.output.find("map \"Vuze.BSP\": no such file"), std::string::npos)
@@ -52,9 +45,8 @@ TEST(Bench, BadArgumentsGiveTwoAndAFailedStartUpOneWithOneLine) {
 }
 
 TEST(Bench, MeasuresAGeneratedMapAndThePeerDrawsTheSameFrame) {
-    TempDir scratch;
-    const Result result =
-        Bench(scratch, {"--dir", VEXMONT_BENCH_MAP, "--frames", "3", "--json", "--peer"});
+    const CommandResult result =
+        Bench({"--dir", VEXMONT_BENCH_MAP, "--frames", "3", "--json", "--peer"});
     ASSERT_EQ(result.exitCode, 0) << result.output;
     for (const char* key : {"\"frame_ms\"", "\"render_ms\"", "\"floor_ms\"", "\"polygons_visited\"",
                             "\"polygons_culled\"", "\"polygons_drawn\"", "\"pixels_written\""})

@@ -4,8 +4,8 @@
 
 #include "display/display.h"
 #include "platform/sdl/sdl_platform.h"
-#include "process.h"
-#include "support/temp_files.h"
+#include "support/files.h"
+#include "support/virtual_display.h"
 
 // Under LeakSanitizer: what the windowing libraries keep until the process ends is theirs
 // (the same list as tests/e2e/lsan.supp).
@@ -30,10 +30,10 @@ void PresentColour(uint32_t colour) {
 }
 
 bool ScreenShows(const std::string& display, const std::filesystem::path& dir, uint32_t colour) {
-    const std::optional<Screenshot> shot = TakeScreenshot(display, dir);
-    if (!shot || shot->width != 1024 || shot->height != 768) return false;
+    const std::vector<uint32_t> shot = TakeScreenshot(display, dir);
+    if (shot.size() != 1024 * 768) return false;
     // Twice the size, from the top-left corner: the marker covers 2 x 2 screen pixels.
-    auto at = [&](int x, int y) { return shot->pixels[size_t(y) * 1024 + x]; };
+    auto at = [&](int x, int y) { return shot[size_t(y) * 1024 + x]; };
     return at(0, 0) == 0xFF0000 && at(1, 1) == 0xFF0000 && at(2, 0) == colour &&
            at(0, 2) == colour && at(1023, 767) == colour && at(512, 384) == colour;
 }

@@ -1,102 +1,44 @@
 // The renderer's test fixtures from the command line:
-//   render-fixture scene DIR            write the test scene's files into DIR
+//   render-fixture map DIR              write the golden map's files into DIR
 //   render-fixture goldens [DIR]        render the expected images into DIR (by default
 //                                       the source tree's tests/render/golden)
 //   render-fixture camera NAME          print the camera's 16 elements for --camera
 //   render-fixture compare EXPECTED ACTUAL
-//                                       exit 0 when the PPM images are identical,
+//                                       exit 0 when the 512 x 384 PPM frames are identical,
 //                                       otherwise 1 and a report of where they differ
-//   render-fixture shots SHOT OUTDIR    write the test scene, capture it with the
-//                                       vexmont-shot executable SHOT from every camera
-//                                       into OUTDIR, and compare each capture with its
-//                                       expected image; exit 0 when all match
 #include <cstdio>
-#include <spawn.h>
 #include <string>
 #include <string_view>
-#include <sys/wait.h>
 #include <vector>
 
-#include "golden_image.h"
+#include "golden_map.h"
 #include "scene/map.h"
-#include "support/temp_files.h"
-#include "test_scene.h"
+#include "support/image.h"
 
 using namespace rendertest;
 
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: render-fixture scene DIR | goldens [DIR] | camera NAME | "
-                         "compare EXPECTED ACTUAL | shots SHOT OUTDIR\n");
+    std::fprintf(stderr, "usage: render-fixture map DIR | goldens [DIR] | camera NAME | "
+                         "compare EXPECTED ACTUAL\n");
     return 2;
 }
 
-// Runs the program with the arguments (no shell); true when it exits with 0.
-bool Run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-int CompareShots(const std::string& shot, const std::filesystem::path& out) {
-    TempDir dir;
-    if (!WriteTestScene(dir.Path())) {
-        std::fprintf(stderr, "cannot write the test scene\n");
-        return 1;
-    }
-    std::filesystem::create_directories(out);
-    int failures = 0;
-    for (const NamedCamera& camera : TestSceneCameras()) {
-        const auto captured = out / (camera.name + ".ppm");
-        const auto golden = GoldenDirectory() / (camera.name + ".ppm");
-        std::filesystem::remove(captured);
-        if (!Run({shot, "--dir", dir.Path().string(), "--camera", CameraArgument(camera.matrix),
-                  "--out", captured.string()})) {
-            std::fprintf(stderr, "%s: vexmont-shot failed\n", camera.name.c_str());
-            ++failures;
-            continue;
-        }
-        Image expected, actual;
-        if (!ReadPpm(golden, expected) || !ReadPpm(captured, actual)) {
-            std::fprintf(stderr, "%s: cannot read %s or %s\n", camera.name.c_str(), golden.c_str(),
-                         captured.c_str());
-            ++failures;
-            continue;
-        }
-        const std::string report = CompareImages(expected, actual);
-        if (!report.empty()) {
-            std::fprintf(stderr, "%s: %s differs from %s: %s", camera.name.c_str(),
-                         captured.c_str(), golden.c_str(), report.c_str());
-            ++failures;
-            continue;
-        }
-        std::printf("%s: identical\n", camera.name.c_str());
-    }
-    return failures ? 1 : 0;
-}
-
 int WriteGoldens(const std::filesystem::path& out) {
-    TempDir dir;
-    const auto map = WriteTestScene(dir.Path()) ? LoadTestScene(dir.Path()) : nullptr;
+    const auto map = LoadGoldenMap();
     if (!map) {
-        std::fprintf(stderr, "cannot build the test scene\n");
+        std::fprintf(stderr, "cannot build the golden map\n");
         return 1;
     }
     std::filesystem::create_directories(out);
-    for (const NamedCamera& camera : TestSceneCameras()) {
+    for (const NamedCamera& camera : GoldenMapCameras()) {
         const auto path = out / (camera.name + ".ppm");
         if (!WritePpm(path, 512, 384, RenderTestFrame(*map, camera.matrix))) {
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::fprintf(stderr, "cannot write %s\n", path.string().c_str());
             return 1;
         }
-        std::printf("%s\n", path.c_str());
+        std::printf("%s\n", path.string().c_str());
     }
     return 0;
 }
@@ -106,11 +48,11 @@ int WriteGoldens(const std::filesystem::path& out) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string_view command = argv[1];
-    if (command == "scene" && argc == 3) return WriteTestScene(argv[2]) ? 0 : 1;
+    if (command == "map" && argc == 3) return WriteGoldenMap(argv[2]) ? 0 : 1;
     if (command == "goldens" && argc <= 3)
         return WriteGoldens(argc == 3 ? argv[2] : GoldenDirectory());
     if (command == "camera" && argc == 3) {
-        for (const NamedCamera& camera : TestSceneCameras()) {
+        for (const NamedCamera& camera : GoldenMapCameras()) {
             if (camera.name == argv[2]) {
                 std::printf("%s\n", CameraArgument(camera.matrix).c_str());
                 return 0;
@@ -120,20 +62,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "compare" && argc == 4) {
-        Image expected, actual;
-        if (!ReadPpm(argv[2], expected)) {
-            std::fprintf(stderr, "cannot read %s\n", argv[2]);
+        const std::vector<uint32_t> expected = ReadPpm(argv[2], 512, 384);
+        const std::vector<uint32_t> actual = ReadPpm(argv[3], 512, 384);
+        if (expected.empty() || actual.empty()) {
+            std::fprintf(stderr, "cannot read %s as a 512 x 384 PPM frame\n",
+                         argv[expected.empty() ? 2 : 3]);
             return 1;
         }
-        if (!ReadPpm(argv[3], actual)) {
-            std::fprintf(stderr, "cannot read %s\n", argv[3]);
-            return 1;
-        }
-        const std::string report = CompareImages(expected, actual);
+        const std::string report = CompareImages(expected, actual, 512);
         if (report.empty()) return 0;
         std::fprintf(stderr, "%s differs from %s: %s", argv[3], argv[2], report.c_str());
         return 1;
     }
-    if (command == "shots" && argc == 4) return CompareShots(argv[2], argv[3]);
     return Usage();
 }

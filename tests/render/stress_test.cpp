@@ -1,4 +1,4 @@
-// Thousands of frames of the test scene from seeded random cameras: inside the solids,
+// Thousands of frames of the golden map from seeded random cameras: inside the solids,
 // exactly on their planes, looking straight along them, far outside, and through sheared
 // or singular camera matrices. Under the sanitizer build any stray access or undefined
 // arithmetic fails the run; in every build the frame's outer border must stay untouched,
@@ -9,10 +9,9 @@
 #include <random>
 
 #include "geometry/projection.h"
+#include "golden_map.h"
 #include "render/render.h"
 #include "scene/map.h"
-#include "support/temp_files.h"
-#include "test_scene.h"
 
 namespace {
 
@@ -101,9 +100,7 @@ Matrix4 RandomCamera(Random& r, int i) {
 }
 
 TEST(RenderStress, RandomCamerasStayInsideTheFrame) {
-    TempDir dir;
-    ASSERT_TRUE(WriteTestScene(dir.Path()));
-    const auto map = LoadTestScene(dir.Path());
+    const auto map = LoadGoldenMap();
     ASSERT_TRUE(map);
     SetupProjection(Width, Height);
     std::vector<uint32_t> frame(size_t(Width) * Height);

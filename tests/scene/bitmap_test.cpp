@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <numeric>
 
+#include "support/files.h"
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
 
 namespace {
 

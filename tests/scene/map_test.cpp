@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <limits>
 
+#include "support/files.h"
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
 
 namespace {
 

@@ -90,10 +90,32 @@ std::vector<uint8_t> MapFileBytes(const MapFileDescription& map) {
     return bytes;
 }
 
-Plane FrontFacingPlane(const Point3& p0, const Point3& p1, const Point3& p2) {
+static Plane FrontFacingPlane(const Point3& p0, const Point3& p1, const Point3& p2) {
     Plane plane;
     PlaneFromPoints(plane, p0, p2, p1); // swapped order: the opposite normal
     return plane;
+}
+
+void AddMapFace(MapFileDescription& map, MapFileNode& node, std::span<const MapFileCorner> corners,
+                int16_t textureIndex, const Point3& viewer) {
+    for (size_t k = 1; k + 1 < corners.size(); ++k) {
+        const MapFileCorner* c[3] = {&corners[0], &corners[k], &corners[k + 1]};
+        Plane plane = FrontFacingPlane(c[0]->position, c[1]->position, c[2]->position);
+        if (PlaneDistance(plane, viewer) > 0) {
+            std::swap(c[1], c[2]);
+            plane = FrontFacingPlane(c[0]->position, c[1]->position, c[2]->position);
+        }
+        MapFilePolygon polygon;
+        for (int i = 0; i < 3; ++i) {
+            const Point3& p = c[i]->position;
+            map.vertices.push_back({p.x, p.y, p.z, c[i]->u, c[i]->v});
+            polygon.vertexIndices[i] = int16_t(map.vertices.size() - 1);
+        }
+        polygon.textureIndex = textureIndex;
+        polygon.plane = plane;
+        node.plane = plane;
+        node.polygons.push_back(polygon);
+    }
 }
 
 int32_t BitmapRowSize(int32_t width) {

@@ -2,8 +2,9 @@
 //
 // Map files: describe the map with MapFileDescription and call MapFileBytes, or, for
 // malformed or very deep files, put the pieces together with the Append* functions.
+// AddMapFace builds small maps of faces seen from a given side.
 // Bitmaps: BitmapBytes writes a plain 24-bit BMP. Write either to disk with
-// WriteFileBytes (temp_files.h).
+// WriteFileBytes (files.h).
 #pragma once
 
 #include <cstdint>
@@ -65,9 +66,16 @@ void AppendMapNodeRecord(std::vector<uint8_t>& bytes, int16_t flags, const Plane
 // 26 bytes.
 void AppendMapPolygon(std::vector<uint8_t>& bytes, const MapFilePolygon& polygon);
 
-// The plane of triangle p0, p1, p2 as the renderer wants it: seen from the front, the
-// normal is opposite to (p1 - p0) x (p2 - p0); unit length, d = -(n . p0).
-Plane FrontFacingPlane(const Point3& p0, const Point3& p1, const Point3& p2);
+struct MapFileCorner {
+    Point3 position;
+    float u = 0, v = 0;
+};
+// Adds a flat convex face (corners in order around it) to node as the triangles
+// (0, k, k + 1), each with three new vertices and ordered so that viewer sees its front;
+// node takes the face's plane. Seen from the front, a triangle's plane normal is opposite
+// to (p1 - p0) x (p2 - p0): unit length, d = -(n . p0), as the renderer wants it.
+void AddMapFace(MapFileDescription& map, MapFileNode& node, std::span<const MapFileCorner> corners,
+                int16_t textureIndex, const Point3& viewer);
 
 // A 24-bit uncompressed BMP of 54 header bytes and bottom-up rows padded to 4 bytes.
 // pixels: width x height values 0x00RRGGBB, top row first (the top byte is dropped).

@@ -1,11 +1,11 @@
 // The asset generators, run as the build runs them.
 #include <algorithm>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 
 #include "scene/bitmap.h"
-#include "support/temp_files.h"
+#include "support/files.h"
+#include "support/process.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ bool IsPowerOfTwo(int32_t n) {
 
 TEST(Assets, TexturesArePowerOfTwoSquaresOrRectanglesOfSensibleSize) {
     TempDir dir;
-    ASSERT_EQ(std::system(("'" VEXMONT_TEXGEN "' '" + dir.Path().string() + "'").c_str()), 0);
+    const CommandResult texgen = RunCommand({VEXMONT_TEXGEN, dir.Path().string()});
+    ASSERT_EQ(texgen.exitCode, 0) << texgen.output;
     for (const char* name :
          {"brick", "stone", "planks", "metal", "tiles", "marble", "sky", "leaves"}) {
         const auto image = LoadBitmap(dir.File(std::string(name) + ".bmp"));
@@ -37,11 +38,9 @@ TEST(Assets, TexturesArePowerOfTwoSquaresOrRectanglesOfSensibleSize) {
 TEST(Assets, FontHasEveryPrintableCharacterInsideItsCell) {
     TempDir dir;
     const std::string font = dir.File("Font.bmp");
-    ASSERT_EQ(
-        std::system(("'" VEXMONT_FONTGEN "' /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf '" +
-                     font + "'")
-                        .c_str()),
-        0);
+    const CommandResult fontgen =
+        RunCommand({VEXMONT_FONTGEN, "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", font});
+    ASSERT_EQ(fontgen.exitCode, 0) << fontgen.output;
     const auto image = LoadBitmap(font);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->width, 176);

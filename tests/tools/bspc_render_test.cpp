@@ -9,6 +9,8 @@
 #include "geometry/projection.h"
 #include "obj_fixtures.h"
 #include "render/render.h"
+#include "support/image.h"
+#include "support/process.h"
 #include "support/scene_bytes.h"
 
 namespace {
@@ -58,7 +60,6 @@ std::vector<uint32_t> ArrowTexture() {
 void CompileLetterAndSign(const TempDir& dir) {
     ASSERT_TRUE(WriteFileBytes(dir.File("arrow.bmp"), BitmapBytes(64, 32, ArrowTexture())));
     ObjBuilder scene;
-    scene.obj += "mtllib scene.mtl\n";
     scene.mtl = "newmtl red\nKd 1 0 0\nnewmtl sign\nKd 1 1 1\nmap_Kd arrow.bmp\n";
     scene.Use("red");
     // An F of boxes left of the centre, 100 units ahead of the start camera, facing it.
@@ -68,12 +69,7 @@ void CompileLetterAndSign(const TempDir& dir) {
     scene.Use("sign");
     scene.FaceUV({{10, 50, -60}, {42, 50, -60}, {42, 66, -60}, {10, 66, -60}},
                  {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-    std::string text = scene.obj;
-    WriteFileBytes(dir.File("scene.mtl"),
-                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
-    WriteFileBytes(dir.File("scene.obj"),
-                   std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    const Compiled c = Compile(dir.File("scene.obj"), dir);
+    const Compiled c = Compile(scene.Write(dir), dir);
     ASSERT_TRUE(c.ok) << c.messages.error;
 }
 
@@ -125,29 +121,13 @@ TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
 }
 
 #ifdef VEXMONT_SHOT
-std::vector<uint32_t> ReadPpm(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    std::vector<uint32_t> frame;
-    if (!f) return frame;
-    int w = 0, h = 0, max = 0;
-    if (std::fscanf(f, "P6 %d %d %d", &w, &h, &max) == 3 && w == Width && h == Height) {
-        std::fgetc(f);
-        std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
-        if (std::fread(rgb.data(), 1, rgb.size(), f) == rgb.size())
-            for (size_t i = 0; i < rgb.size(); i += 3)
-                frame.push_back(uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
-    }
-    std::fclose(f);
-    return frame;
-}
-
 TEST(BspcRender, TheViewerShowsTheCompiledMapTheSameWay) {
     TempDir dir;
     CompileLetterAndSign(dir);
-    const std::string command = "'" VEXMONT_SHOT "' --dir '" + dir.File("out") + "' --out '" +
-                                dir.File("frame.ppm") + "' > /dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::vector<uint32_t> frame = ReadPpm(dir.File("frame.ppm"));
+    const CommandResult shot =
+        RunCommand({VEXMONT_SHOT, "--dir", dir.File("out"), "--out", dir.File("frame.ppm")});
+    ASSERT_EQ(shot.exitCode, 0) << shot.output;
+    const std::vector<uint32_t> frame = ReadPpm(dir.File("frame.ppm"), Width, Height);
     ASSERT_EQ(frame.size(), size_t(Width) * Height);
     CheckLetterAndSign(frame);
 }
@@ -158,31 +138,17 @@ const uint32_t FaceColors[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF
 
 void WriteColorCube(const TempDir& dir, ObjPoint lo, ObjPoint hi, bool inside) {
     ObjBuilder scene;
-    scene.obj += "mtllib scene.mtl\n";
+    std::vector<std::string> materials;
     for (int i = 0; i < 6; ++i) {
         const uint32_t c = FaceColors[i];
         char kd[64];
         std::snprintf(kd, sizeof kd, "Kd %d %d %d\n", int(c >> 16 & 1), int(c >> 8 & 1),
                       int(c & 1));
-        scene.mtl += "newmtl f" + std::to_string(i) + "\n" + kd;
+        materials.push_back("f" + std::to_string(i));
+        scene.mtl += "newmtl " + materials.back() + "\n" + kd;
     }
-    const ObjPoint c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
-                           {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
-                           {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
-    const int faces[6][4] = {{0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4},
-                             {3, 7, 6, 2}, {0, 3, 2, 1}, {4, 5, 6, 7}};
-    for (int i = 0; i < 6; ++i) {
-        scene.Use("f" + std::to_string(i));
-        const int* f = faces[i];
-        if (inside)
-            scene.Face({c[f[3]], c[f[2]], c[f[1]], c[f[0]]});
-        else
-            scene.Face({c[f[0]], c[f[1]], c[f[2]], c[f[3]]});
-    }
-    WriteFileBytes(dir.File("scene.mtl"),
-                   std::span(reinterpret_cast<const uint8_t*>(scene.mtl.data()), scene.mtl.size()));
-    WriteFileBytes(dir.File("scene.obj"),
-                   std::span(reinterpret_cast<const uint8_t*>(scene.obj.data()), scene.obj.size()));
+    scene.Box(lo, hi, inside, materials);
+    scene.Write(dir);
 }
 
 std::set<uint32_t> Colors(const std::vector<uint32_t>& frame) {

@@ -1,9 +1,7 @@
 #include "tools/bspc/bspc.h"
 
 #include <cmath>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <set>
 #include <tuple>
 
@@ -34,11 +32,6 @@ double Area(const MapPolygon& polygon) {
     double n[3];
     Cross(polygon, n);
     return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) / 2;
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -254,7 +247,7 @@ TEST(Bspc, OutputIsDeterministicAndEqualVerticesAreShared) {
     const ObjBuilder crowded = CrowdedScene();
     ASSERT_TRUE(Compile(crowded.Write(one), one).ok);
     ASSERT_TRUE(Compile(crowded.Write(two), two).ok);
-    EXPECT_EQ(ReadBytes(one.File("out/Vuze.BSP")), ReadBytes(two.File("out/Vuze.BSP")));
+    EXPECT_EQ(ReadWholeFile(one.File("out/Vuze.BSP")), ReadWholeFile(two.File("out/Vuze.BSP")));
 
     TempDir dir;
     ObjBuilder cube;
@@ -343,8 +336,7 @@ TEST(Bspc, BadInputsGiveClearMessages) {
     EXPECT_TRUE(Contains(c.messages.error, "cannot open scene file")) << c.messages.error;
 
     const std::string broken = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n";
-    WriteFileBytes(dir.File("broken.obj"),
-                   std::span(reinterpret_cast<const uint8_t*>(broken.data()), broken.size()));
+    WriteFileText(dir.File("broken.obj"), broken);
     c = Compile(dir.File("broken.obj"), dir);
     EXPECT_FALSE(c.ok);
     EXPECT_TRUE(Contains(c.messages.error, "vertex that does not exist")) << c.messages.error;

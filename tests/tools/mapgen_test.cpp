@@ -1,19 +1,12 @@
 // The benchmark map generator: its files never change from run to run, and the viewer
 // draws them as closed interiors.
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 
 #include "obj_fixtures.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 #include "tools/mapgen/interior_map.h"
 
 namespace {
-
-std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 TEST(Mapgen, SameBytesEveryRunAndAClosedRoomFromTheStartCamera) {
     InteriorLayout layout;
@@ -32,7 +25,7 @@ TEST(Mapgen, SameBytesEveryRunAndAClosedRoomFromTheStartCamera) {
         if (!entry.is_regular_file()) continue;
         ++files;
         const auto relative = std::filesystem::relative(entry.path(), one.Path());
-        EXPECT_EQ(ReadBytes(entry.path()), ReadBytes(two.Path() / relative)) << relative;
+        EXPECT_EQ(ReadWholeFile(entry.path()), ReadWholeFile(two.Path() / relative)) << relative;
     }
     EXPECT_EQ(files, 1 + InteriorTextureCount);
 

@@ -60,13 +60,16 @@ void ObjBuilder::FaceUV(const std::vector<ObjPoint>& points,
     obj += face + "\n";
 }
 
-void ObjBuilder::Box(ObjPoint lo, ObjPoint hi, bool inside) {
+void ObjBuilder::Box(ObjPoint lo, ObjPoint hi, bool inside,
+                     const std::vector<std::string>& faceMaterials) {
     const ObjPoint c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
                            {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
                            {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
     const int faces[6][4] = {{0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4},
                              {3, 7, 6, 2}, {0, 3, 2, 1}, {4, 5, 6, 7}};
-    for (const auto& f : faces) {
+    for (int i = 0; i < 6; ++i) {
+        const int* f = faces[i];
+        if (!faceMaterials.empty()) Use(faceMaterials[i]);
         if (inside)
             Face({c[f[3]], c[f[2]], c[f[1]], c[f[0]]});
         else
@@ -78,12 +81,10 @@ std::string ObjBuilder::Write(const TempDir& dir, const std::string& name) const
     std::string text = obj;
     if (!mtl.empty()) {
         text = "mtllib " + name + ".mtl\n" + text;
-        const std::string m = mtl;
-        WriteFileBytes(dir.File(name + ".mtl"),
-                       std::span(reinterpret_cast<const uint8_t*>(m.data()), m.size()));
+        WriteFileText(dir.File(name + ".mtl"), mtl);
     }
     const std::string path = dir.File(name + ".obj");
-    WriteFileBytes(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    WriteFileText(path, text);
     return path;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "scene/map.h"
-#include "support/temp_files.h"
+#include "support/files.h"
 #include "tools/bspc/bspc.h"
 
 struct ObjPoint {
@@ -29,8 +29,10 @@ struct ObjBuilder {
     // A face with the given texture coordinates.
     void FaceUV(const std::vector<ObjPoint>& points,
                 const std::vector<std::pair<double, double>>& uv);
-    // An axis-aligned box; outward faces, or inward with inside = true.
-    void Box(ObjPoint lo, ObjPoint hi, bool inside = false);
+    // An axis-aligned box; outward faces, or inward with inside = true. With faceMaterials,
+    // the faces -X, +X, -Y, +Y, -Z, +Z use those materials in that order.
+    void Box(ObjPoint lo, ObjPoint hi, bool inside = false,
+             const std::vector<std::string>& faceMaterials = {});
     // Writes scene.obj (and scene.mtl if any material was defined) into dir.
     std::string Write(const TempDir& dir, const std::string& name = "scene") const;
 };

@@ -1,5 +1,5 @@
-// A small scene for running the whole viewer: a textured wall in front of the start
-// camera, its texture, and a font whose every pixel is one colour per character cell.
+// The viewer tests' map: a textured wall in front of the start camera, its texture, and a
+// font whose every pixel is one colour per character cell.
 #pragma once
 
 #include <cstdint>
@@ -11,4 +11,4 @@ uint32_t FontCellColour(int c);
 uint32_t WallTexel(int32_t x, int32_t y);
 
 // Writes "Vuze.BSP", "Textures/wall.bmp" and (when withFont) "Font.bmp" into dir.
-bool WriteDemoScene(const std::filesystem::path& dir, bool withFont = true);
+bool WriteWallMap(const std::filesystem::path& dir, bool withFont = true);

@@ -1,6 +1,6 @@
-// Scratch files for tests: a temporary directory removed with its contents at scope end,
-// writing bytes to a file, and a scoped change of the working directory (the program
-// opens its files by relative names).
+// Files for tests: a scratch folder removed with its contents at scope end, whole files read
+// and written, and a scoped change of the working folder (the program opens its files by
+// relative names). Standard C++ only, so tests built for any system may use it.
 #pragma once
 
 #include <cstdint>
@@ -14,23 +14,27 @@ struct Map;
 
 class TempDir {
   public:
-    TempDir(); // a fresh directory under the system's temporary directory
+    TempDir(); // a fresh folder under the system's temporary folder; Path() empty on failure
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
-    // Path() / name as a string (name may hold '/' for subdirectories).
+    // Path() / name as a string (name may hold '/' for subfolders).
     std::string File(std::string_view name) const;
 
   private:
     std::filesystem::path path_;
 };
 
-// Creates or replaces the file (parent directories are created). False on any error.
-bool WriteFileBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// The file's bytes; empty when it is missing or unreadable.
+std::string ReadWholeFile(const std::filesystem::path& path);
 
-// Makes dir the working directory until scope end, then restores the previous one.
+// Creates or replaces the file (parent folders are created). False on any error.
+bool WriteFileBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+bool WriteFileText(const std::filesystem::path& path, std::string_view text);
+
+// Makes dir the working folder until scope end, then restores the previous one.
 class ScopedWorkingDirectory {
   public:
     explicit ScopedWorkingDirectory(const std::filesystem::path& dir);

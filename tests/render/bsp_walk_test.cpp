@@ -6,6 +6,8 @@
 #include "render/render.h"
 #include "render_test_util.h"
 #include "scene/map.h"
+#include "support/files.h"
+#include "support/scene_bytes.h"
 
 namespace {
 
@@ -30,45 +32,32 @@ int RingColumn(int rank) {
 // planes put the camera well on their positive side. The expected drawing order decides
 // the sizes; polygons not expected at all get the outermost ring.
 std::unique_ptr<Map> OrderMap(const Plane& rootPlane, const std::vector<Id>& expected) {
-    auto map = std::make_unique<Map>();
-    Matrix4Identity(map->matrix);
-    map->textureCount = IdCount;
-    map->textureSlots = std::make_unique<TextureSlot[]>(IdCount);
-    map->vertexCount = 3 * IdCount;
-    map->vertices = std::make_unique<MapVertex[]>(3 * IdCount);
-    for (int id = 0; id < IdCount; ++id) {
-        map->textureSlots[id].texture = SolidTexture(Colour[id]);
+    MapFileDescription description;
+    description.textureNames.assign(IdCount, "solid");
+    MapFileNode& root = description.root;
+    root.front = std::make_unique<MapFileNode>();
+    root.back = std::make_unique<MapFileNode>();
+    const auto add = [&](MapFileNode& node, Id id) {
         int rank = -1;
         for (size_t k = 0; k < expected.size(); ++k)
             if (expected[k] == id) rank = int(k);
         const float s = rank < 0 ? HalfSize(-1) : HalfSize(rank);
-        map->vertices[3 * id + 0] = {-s, -s, 10, 0, 0};
-        map->vertices[3 * id + 1] = {-s, s, 10, 0, 0};
-        map->vertices[3 * id + 2] = {s, s, 10, 0, 0};
-    }
-    const auto polygons = [&](MapNode& node, std::initializer_list<Id> ids) {
-        node.polygonCount = int32_t(ids.size());
-        node.polygons = std::make_unique<MapPolygon[]>(ids.size());
-        int i = 0;
-        for (Id id : ids) {
-            MapPolygon& p = node.polygons[i++];
-            p.textureIndex = id;
-            for (int k = 0; k < 3; ++k)
-                p.vertices[k] = &map->vertices[3 * id + k];
-            p.plane = {0, 0, 1, -10};
-        }
+        // Seen from the origin; the plane is {0, 0, 1, -10}.
+        const MapFileCorner corners[] = {{{-s, -s, 10}}, {{-s, s, 10}}, {{s, s, 10}}};
+        AddMapFace(description, node, corners, id, {0, 0, 0});
     };
-    map->root = std::make_unique<MapNode>();
-    MapNode& root = *map->root;
-    root.flags = NodeHasFront | NodeHasBack;
+    add(root, Root0);
+    add(root, Root1);
+    add(*root.front, Front);
+    add(*root.back, Back);
     root.plane = rootPlane;
-    polygons(root, {Root0, Root1});
-    root.front = std::make_unique<MapNode>();
     root.front->plane = {0, 0, 0, 1};
-    polygons(*root.front, {Front});
-    root.back = std::make_unique<MapNode>();
     root.back->plane = {0, 0, 0, 1};
-    polygons(*root.back, {Back});
+    auto map = LoadMapFromBytes(MapFileBytes(description));
+    if (!map) return nullptr;
+    Matrix4Identity(map->matrix);
+    for (int id = 0; id < IdCount; ++id)
+        map->textureSlots[id].texture = SolidTexture(Colour[id]);
     return map;
 }
 
@@ -81,6 +70,7 @@ Point3 SplitSum(double sum) {
 void ExpectOrder(const Point3& camera, const Plane& rootPlane, const std::vector<Id>& expected) {
     SetupProjection(Width, Height);
     const auto map = OrderMap(rootPlane, expected);
+    ASSERT_TRUE(map);
     Matrix4 cameraMatrix;
     Matrix4Identity(cameraMatrix);
     Matrix4Translate(cameraMatrix, camera.x, camera.y, camera.z);
@@ -113,6 +103,7 @@ TEST(BspOrder, BandSkipsTheNodesPolygonsAndDrawsBackFirst) {
 TEST(BspOrder, LeafInBandDrawsNothing) {
     SetupProjection(Width, Height);
     auto map = OrderMap({0, 0, 0, 1}, {Root0, Root1});
+    ASSERT_TRUE(map);
     map->root->flags = 0;
     map->root->plane = {0, 0, 0, 0.005f};
     Matrix4 camera;

@@ -1,20 +1,19 @@
-#include "test_scene.h"
+#include "golden_map.h"
 
 #include <cstdio>
-#include <initializer_list>
-#include <utility>
+#include <vector>
 
 #include "geometry/projection.h"
 #include "render/render.h"
 #include "scene/map.h"
+#include "support/files.h"
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
 
 namespace rendertest {
 
 namespace {
 
-struct SceneTexture {
+struct MapTexture {
     const char* name;
     int32_t width, height;
     uint32_t (*texel)(int32_t x, int32_t y);
@@ -22,7 +21,7 @@ struct SceneTexture {
 
 enum TextureId : int16_t { Checker, Bricks, Gradient, Stripes, TextureCount };
 
-const SceneTexture Textures[TextureCount] = {
+const MapTexture Textures[TextureCount] = {
     {"checker", 16, 16,
      [](int32_t x, int32_t y) -> uint32_t {
          if (x == 0 || y == 0) return 0xC02020; // marks the texture's origin and wrap
@@ -53,42 +52,15 @@ float Dot(const Point3& a, const Point3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-struct Builder {
-    MapFileDescription map;
-
-    int16_t Vertex(const Point3& p, const Point3& uAxis, const Point3& vAxis) {
-        MapFileVertex v;
-        v.x = p.x, v.y = p.y, v.z = p.z;
-        v.u = Dot(p, uAxis);
-        v.v = Dot(p, vAxis);
-        map.vertices.push_back(v);
-        return int16_t(map.vertices.size() - 1);
-    }
-
-    // A flat convex face (3 or 4 corners in order around it), as triangles that `viewer`
-    // sees from their front; the node takes the face's plane. Texture coordinates are the
-    // positions projected on the two axes.
-    void Face(MapFileNode& node, std::initializer_list<Point3> corners, TextureId texture,
-              const Point3& viewer, const Point3& uAxis, const Point3& vAxis) {
-        const Point3* c = corners.begin();
-        for (size_t k = 1; k + 1 < corners.size(); ++k) {
-            Point3 p0 = c[0], p1 = c[k], p2 = c[k + 1];
-            Plane plane = FrontFacingPlane(p0, p1, p2);
-            if (PlaneDistance(plane, viewer) > 0) {
-                std::swap(p1, p2);
-                plane = FrontFacingPlane(p0, p1, p2);
-            }
-            MapFilePolygon polygon;
-            polygon.vertexIndices[0] = Vertex(p0, uAxis, vAxis);
-            polygon.vertexIndices[1] = Vertex(p1, uAxis, vAxis);
-            polygon.vertexIndices[2] = Vertex(p2, uAxis, vAxis);
-            polygon.textureIndex = texture;
-            polygon.plane = plane;
-            node.plane = plane;
-            node.polygons.push_back(polygon);
-        }
-    }
-};
+// A face that `viewer` sees from the front (AddMapFace); its texture coordinates are the
+// corners projected on the two axes.
+void Face(MapFileDescription& map, MapFileNode& node, std::span<const Point3> corners,
+          TextureId texture, const Point3& viewer, const Point3& uAxis, const Point3& vAxis) {
+    std::vector<MapFileCorner> textured;
+    for (const Point3& p : corners)
+        textured.push_back({p, Dot(p, uAxis), Dot(p, vAxis)});
+    AddMapFace(map, node, textured, texture, viewer);
+}
 
 constexpr float RoomHalfWidth = 100, RoomHeight = 80;
 const Point3 RoomCentre{0, 40, 0};
@@ -101,8 +73,8 @@ struct SolidFace {
     Point3 uAxis, vAxis;
 };
 
-MapFileNode* AddSolid(Builder& b, MapFileNode* node, const std::vector<SolidFace>& faces,
-                      const Point3& centre) {
+MapFileNode* AddSolid(MapFileDescription& map, MapFileNode* node,
+                      const std::vector<SolidFace>& faces, const Point3& centre) {
     for (size_t i = 0; i < faces.size(); ++i) {
         const SolidFace& f = faces[i];
         Point3 faceCentre{0, 0, 0};
@@ -111,13 +83,7 @@ MapFileNode* AddSolid(Builder& b, MapFileNode* node, const std::vector<SolidFace
         const float n = float(f.corners.size());
         faceCentre = {faceCentre.x / n, faceCentre.y / n, faceCentre.z / n};
         const Point3 viewer = Add(faceCentre, Sub(faceCentre, centre));
-        if (f.corners.size() == 3) {
-            b.Face(*node, {f.corners[0], f.corners[1], f.corners[2]}, f.texture, viewer, f.uAxis,
-                   f.vAxis);
-        } else {
-            b.Face(*node, {f.corners[0], f.corners[1], f.corners[2], f.corners[3]}, f.texture,
-                   viewer, f.uAxis, f.vAxis);
-        }
+        Face(map, *node, f.corners, f.texture, viewer, f.uAxis, f.vAxis);
         if (i + 1 < faces.size()) {
             node->front = std::make_unique<MapFileNode>();
             node = node->front.get();
@@ -126,10 +92,10 @@ MapFileNode* AddSolid(Builder& b, MapFileNode* node, const std::vector<SolidFace
     return node;
 }
 
-MapFileDescription SceneDescription() {
-    Builder b;
-    for (const SceneTexture& t : Textures)
-        b.map.textureNames.emplace_back(t.name);
+MapFileDescription GoldenMapDescription() {
+    MapFileDescription map;
+    for (const MapTexture& t : Textures)
+        map.textureNames.emplace_back(t.name);
 
     const float w = RoomHalfWidth, h = RoomHeight;
     const Point3 perX{1 / 25.0f, 0, 0}, perZ{0, 0, 1 / 25.0f};
@@ -138,7 +104,7 @@ MapFileDescription SceneDescription() {
     // The room: every wall is seen from inside, and everything else lies inside, so
     // each wall node keeps the rest of the scene behind it.
     struct Wall {
-        std::initializer_list<Point3> corners;
+        std::vector<Point3> corners;
         TextureId texture;
         Point3 uAxis, vAxis;
     };
@@ -150,9 +116,9 @@ MapFileDescription SceneDescription() {
         {{{-w, 0, -w}, {-w, 0, w}, {-w, h, w}, {-w, h, -w}}, Bricks, wallZ, wallY}, // left
         {{{w, 0, -w}, {w, 0, w}, {w, h, w}, {w, h, -w}}, Stripes, wallZ, wallY},    // right
     };
-    MapFileNode* node = &b.map.root;
+    MapFileNode* node = &map.root;
     for (const Wall& wall : walls) {
-        b.Face(*node, wall.corners, wall.texture, RoomCentre, wall.uAxis, wall.vAxis);
+        Face(map, *node, wall.corners, wall.texture, RoomCentre, wall.uAxis, wall.vAxis);
         node->back = std::make_unique<MapFileNode>();
         node = node->back.get();
     }
@@ -165,7 +131,7 @@ MapFileDescription SceneDescription() {
     // A box on the floor at x > 0 (its bottom is never seen from inside the room).
     const float x0 = 20, x1 = 50, z0 = 20, z1 = 50, top = 30;
     const Point3 boxU{1 / 10.0f, 0, 1 / 10.0f}, boxV{0, -1 / 10.0f, 0};
-    AddSolid(b, node->front.get(),
+    AddSolid(map, node->front.get(),
              {{{{x0, 0, z0}, {x1, 0, z0}, {x1, top, z0}, {x0, top, z0}}, Stripes, boxU, boxV},
               {{{x0, 0, z1}, {x1, 0, z1}, {x1, top, z1}, {x0, top, z1}}, Stripes, boxU, boxV},
               {{{x0, 0, z0}, {x0, 0, z1}, {x0, top, z1}, {x0, top, z0}}, Gradient, boxU, boxV},
@@ -180,20 +146,20 @@ MapFileDescription SceneDescription() {
     const float a0 = -70, a1 = -25, b0 = 10, b1 = 60, high = 45;
     const Point3 slopeU{1 / 20.0f, 0, 0}, slopeV{0, 1 / 30.0f, 1 / 30.0f};
     AddSolid(
-        b, node->back.get(),
+        map, node->back.get(),
         {{{{a0, 0, b0}, {a1, 0, b0}, {a1, high, b1}, {a0, high, b1}}, Gradient, slopeU, slopeV},
          {{{a0, 0, b1}, {a1, 0, b1}, {a1, high, b1}, {a0, high, b1}}, Bricks, slopeU, boxV},
          {{{a0, 0, b0}, {a0, 0, b1}, {a0, high, b1}}, Checker, perZ, boxV},
          {{{a1, 0, b0}, {a1, 0, b1}, {a1, high, b1}}, Checker, perZ, boxV}},
         {(a0 + a1) / 2, high / 3, (b0 + 2 * b1) / 3});
-    return std::move(b.map);
+    return map;
 }
 
 } // namespace
 
-bool WriteTestScene(const std::filesystem::path& dir) {
-    if (!WriteFileBytes(dir / "Vuze.BSP", MapFileBytes(SceneDescription()))) return false;
-    for (const SceneTexture& t : Textures) {
+bool WriteGoldenMap(const std::filesystem::path& dir) {
+    if (!WriteFileBytes(dir / "Vuze.BSP", MapFileBytes(GoldenMapDescription()))) return false;
+    for (const MapTexture& t : Textures) {
         std::vector<uint32_t> pixels(size_t(t.width) * t.height);
         for (int32_t y = 0; y < t.height; ++y)
             for (int32_t x = 0; x < t.width; ++x)
@@ -204,7 +170,10 @@ bool WriteTestScene(const std::filesystem::path& dir) {
     return true;
 }
 
-std::unique_ptr<Map> LoadTestScene(const std::filesystem::path& dir) {
+std::unique_ptr<Map> LoadGoldenMap() {
+    const TempDir scratch;
+    const std::filesystem::path& dir = scratch.Path();
+    if (!WriteGoldenMap(dir)) return nullptr;
     std::unique_ptr<Map> map = LoadMap((dir / "Vuze.BSP").string());
     if (!map) return nullptr;
     Matrix4Identity(map->matrix);
@@ -212,7 +181,7 @@ std::unique_ptr<Map> LoadTestScene(const std::filesystem::path& dir) {
     return map;
 }
 
-std::vector<NamedCamera> TestSceneCameras() {
+std::vector<NamedCamera> GoldenMapCameras() {
     std::vector<NamedCamera> cameras;
     Matrix4 m;
     const auto startUp = [&m] {
@@ -261,6 +230,10 @@ std::string CameraArgument(const Matrix4& m) {
         out += number;
     }
     return out;
+}
+
+std::filesystem::path GoldenDirectory() {
+    return VEXMONT_RENDER_GOLDEN_DIR;
 }
 
 } // namespace rendertest

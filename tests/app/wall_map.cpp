@@ -1,9 +1,9 @@
-#include "demo_scene.h"
+#include "wall_map.h"
 
 #include <vector>
 
+#include "support/files.h"
 #include "support/scene_bytes.h"
-#include "support/temp_files.h"
 
 uint32_t FontCellColour(int c) {
     return 0x00FFC000u | uint32_t(c);
@@ -13,28 +13,16 @@ uint32_t WallTexel(int32_t x, int32_t y) {
     return ((x / 8 + y / 8) % 2) ? 0x003060C0u : 0x00C08020u;
 }
 
-bool WriteDemoScene(const std::filesystem::path& dir, bool withFont) {
+bool WriteWallMap(const std::filesystem::path& dir, bool withFont) {
     // The start camera sits at (0, 40, -40) and looks along +z: a square wall at z = 0,
     // wide enough to fill the whole view, seen from the negative side of its plane.
     MapFileDescription map;
     map.textureNames = {"wall"};
-    map.vertices = {
-        {-100, -60, 0, 0, 0}, {100, -60, 0, 3, 0}, {100, 140, 0, 3, 3}, {-100, 140, 0, 0, 3}};
-    auto corner = [&](int i) {
-        return Point3{map.vertices[i].x, map.vertices[i].y, map.vertices[i].z};
-    };
-    MapFilePolygon first;
-    first.vertexIndices[0] = 0;
-    first.vertexIndices[1] = 2;
-    first.vertexIndices[2] = 1;
-    first.plane = FrontFacingPlane(corner(0), corner(2), corner(1));
-    MapFilePolygon second;
-    second.vertexIndices[0] = 0;
-    second.vertexIndices[1] = 3;
-    second.vertexIndices[2] = 2;
-    second.plane = FrontFacingPlane(corner(0), corner(3), corner(2));
-    map.root.plane = first.plane;
-    map.root.polygons = {first, second};
+    const MapFileCorner corners[] = {{{-100, -60, 0}, 0, 0},
+                                     {{100, -60, 0}, 3, 0},
+                                     {{100, 140, 0}, 3, 3},
+                                     {{-100, 140, 0}, 0, 3}};
+    AddMapFace(map, map.root, corners, 0, {0, 40, -40});
     if (!WriteFileBytes(dir / "Vuze.BSP", MapFileBytes(map))) return false;
 
     std::vector<uint32_t> texels(64 * 64);
