@@ -1,8 +1,5 @@
 #include "platform/files.h"
 
-namespace {
-
-// The name as the host file system spells it.
 std::string HostFileName(std::string_view name) {
     std::string host(name);
 #ifndef _WIN32
@@ -11,8 +8,6 @@ std::string HostFileName(std::string_view name) {
 #endif
     return host;
 }
-
-} // namespace
 
 FileHandle OpenFile(std::string_view name, const char* mode) {
     return FileHandle(std::fopen(HostFileName(name).c_str(), mode));

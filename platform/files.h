@@ -17,6 +17,8 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// The name as the host file system spells it, as messages to the user name a file.
+std::string HostFileName(std::string_view name);
 // fopen on the host name; null when the file cannot be opened.
 FileHandle OpenFile(std::string_view name, const char* mode);
 // Replaces the file at path, named as the host spells it (the tools' output paths), with

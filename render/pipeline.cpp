@@ -1,10 +1,13 @@
 #include "render/pipeline.h"
 
 #include "geometry/projection.h"
+#include "render/counters.h"
 #include "render/raster.h"
 #include "render/render.h"
 #include "scene/map.h"
 #include "scene/texture.h"
+
+RenderCounters RenderCount = {};
 
 namespace {
 
@@ -130,8 +133,12 @@ ClipPolygon ClipToFrustum(const ClipVertex& first, const ClipVertex& second,
 }
 
 void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Texture& texture) {
+    ++RenderCount.polygonsVisited;
     // A polygon is seen from the negative side of its plane.
-    if (PlaneDistance(polygon.plane, CameraPosition()) > BackFaceThreshold) return;
+    if (PlaneDistance(polygon.plane, CameraPosition()) > BackFaceThreshold) {
+        ++RenderCount.polygonsFacingAway;
+        return;
+    }
 
     const ClipVertex first = TransformVertex(*polygon.vertices[0], texture);
     const ClipVertex second = TransformVertex(*polygon.vertices[1], texture);
@@ -146,5 +153,6 @@ void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Text
     TextureBinding.uMask = texture.uMask;
     TextureBinding.vMask = texture.vMask;
     TextureBinding.vShift = texture.vShift;
+    ++RenderCount.polygonsRasterized;
     RasterizePolygon(clipped, frameBuffer);
 }

@@ -39,6 +39,10 @@ void HeadlessFail(std::string_view operation, std::string_view surface, HRESULT 
 // Loses the primary surface and its back buffer (the screen's memory) until the primary
 // is restored: blits to the back buffer and flips report DDERR_SURFACELOST meanwhile.
 void HeadlessLoseSurfaces();
+// On by default and after HeadlessReset. Off, for benchmarks, nothing is recorded: no
+// call and no frame (HeadlessFramesPresented still counts), and no call allocates.
+void HeadlessSetRecording(bool on);
+bool HeadlessRecording();
 // Bits per pixel that Lock reports (32 by default).
 void HeadlessSetReportedBitCount(DWORD bits);
 

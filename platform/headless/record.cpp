@@ -21,6 +21,7 @@ struct Record {
     size_t next = 0;                // where the next call goes once the ring is full
     std::array<int64_t, std::variant_size_v<PlatformCall>> counts = {};
     std::vector<Fault> faults;
+    bool recording = true;
 };
 
 Record& State() {
@@ -37,12 +38,21 @@ void ResetRecord() {
 void RecordCall(PlatformCall call) {
     Record& record = State();
     ++record.counts[call.index()];
+    if (!record.recording) return;
     if (record.ring.size() < HeadlessCallLimit) {
         record.ring.push_back(std::move(call));
         return;
     }
     record.ring[record.next] = std::move(call);
     record.next = (record.next + 1) % HeadlessCallLimit;
+}
+
+void HeadlessSetRecording(bool on) {
+    State().recording = on;
+}
+
+bool HeadlessRecording() {
+    return State().recording;
 }
 
 std::optional<HRESULT> TakeFault(std::string_view operation, std::string_view surface) {

@@ -44,6 +44,7 @@ HRESULT ScreenPresent(std::vector<uint32_t>& front, std::vector<uint32_t>& back,
     Screen& screen = State();
     std::swap(front, back);
     ++screen.framesPresented;
+    if (!HeadlessRecording()) return DD_OK;
     // Once full, the oldest frame's memory takes the new one: nothing grows with the run.
     if (screen.frames.size() < screen.keepFrames) {
         screen.frames.push_back(front);

@@ -68,6 +68,21 @@ TEST_F(Viewer, CompleteStartUpLogsNineLinesRunsFramesAndShutsDown) {
     EXPECT_EQ(HeadlessCursorCount(), -1); // a plain close leaves the cursor hidden
 }
 
+// What benchmarks rely on: with the record off, frames and calls still count but nothing
+// is kept.
+TEST_F(Viewer, RecordingOffKeepsNoCallAndNoFrameYetCountsThem) {
+    HeadlessQueueAction([] { HeadlessSetRecording(false); });
+    HeadlessQueueTick();
+    HeadlessQueueTick();
+    HeadlessQueueAction([] { HeadlessSetRecording(true); });
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(HeadlessFramesPresented(), 3);
+    EXPECT_EQ(HeadlessFrames().size(), 1u);
+    EXPECT_EQ(HeadlessCallsOf<FlipCall>().size(), 1u);
+    EXPECT_EQ(HeadlessCallCount<FlipCall>(), 3);
+}
+
 TEST_F(Viewer, WindowCallsCarryTheirValues) {
     HeadlessQueueClose();
     EXPECT_EQ(run.Run(7), 0);

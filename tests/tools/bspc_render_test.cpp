@@ -19,18 +19,6 @@ namespace {
 constexpr int32_t Width = 512;
 constexpr int32_t Height = 384;
 
-std::vector<uint32_t> RenderStartView(const TempDir& dir) {
-    std::vector<uint32_t> frame(size_t(Width) * Height, 0);
-    std::unique_ptr<Map> map = LoadMap(dir.File("out/Vuze.BSP"));
-    EXPECT_NE(map, nullptr);
-    if (!map) return frame;
-    Matrix4Identity(map->matrix);
-    EXPECT_TRUE(LoadMapTextures(*map, dir.File("out/Textures")));
-    SetupProjection(Width, Height);
-    RenderScene(StartCamera(), *map, frame.data());
-    return frame;
-}
-
 uint32_t At(const std::vector<uint32_t>& frame, int32_t x, int32_t y) {
     return frame[size_t(y) * Width + size_t(x)];
 }
@@ -130,7 +118,7 @@ void CheckLetterAndSign(const std::vector<uint32_t>& frame) {
 TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
     TempDir dir;
     CompileLetterAndSign(dir);
-    CheckLetterAndSign(RenderStartView(dir));
+    CheckLetterAndSign(RenderStartView(dir.Path() / "out"));
 }
 
 #ifdef VEXMONT_SHOT
@@ -174,7 +162,7 @@ TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
         TempDir dir;
         WriteColorCube(dir, {-10, 30, -70}, {10, 50, -50}, false);
         ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
-        const std::vector<uint32_t> frame = RenderStartView(dir);
+        const std::vector<uint32_t> frame = RenderStartView(dir.Path() / "out");
         EXPECT_EQ(Colors(frame), (std::set<uint32_t>{0, FaceColors[5]}));
         EXPECT_EQ(At(frame, Width / 2, Height / 2), FaceColors[5]);
     }
@@ -183,7 +171,7 @@ TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
         TempDir dir;
         WriteColorCube(dir, {20, 0, -70}, {40, 20, -50}, false);
         ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
-        EXPECT_EQ(Colors(RenderStartView(dir)),
+        EXPECT_EQ(Colors(RenderStartView(dir.Path() / "out")),
                   (std::set<uint32_t>{0, FaceColors[0], FaceColors[3], FaceColors[5]}));
     }
     {
@@ -191,7 +179,7 @@ TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
         TempDir dir;
         WriteColorCube(dir, {-100, -20, -100}, {100, 100, 100}, true);
         ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
-        const std::vector<uint32_t> frame = RenderStartView(dir);
+        const std::vector<uint32_t> frame = RenderStartView(dir.Path() / "out");
         std::set<uint32_t> inner;
         for (int32_t y = 3; y < Height - 3; ++y)
             for (int32_t x = 3; x < Width - 3; ++x)
@@ -241,8 +229,8 @@ TEST(BspcRender, SplitFacesShowTheSameTexelsAsTheWholeFace) {
     ASSERT_TRUE(a.ok && b.ok);
     EXPECT_EQ(a.summary.bsp.splits, 0);
     ASSERT_GE(b.summary.bsp.splits, 4) << "the wall was cut: " << FormatSummary(b.summary);
-    const std::vector<uint32_t> one = RenderStartView(whole);
-    const std::vector<uint32_t> two = RenderStartView(split);
+    const std::vector<uint32_t> one = RenderStartView(whole.Path() / "out");
+    const std::vector<uint32_t> two = RenderStartView(split.Path() / "out");
     int64_t compared = 0, differing = 0, holes = 0;
     for (size_t i = 0; i < one.size(); ++i) {
         if (one[i] != 0 && two[i] == 0) ++holes;

@@ -3,13 +3,8 @@
 //
 //   vexmont-shot [--dir DIR] [--camera M] [--keys K] [--frames N] --out FILE
 #include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,11 +12,10 @@
 
 #include <stb_image_write.h>
 
-#include "app/log.h"
 #include "app/viewer.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
-#include "scene/map_format.h"
+#include "tools/headless_run/headless_run.h"
 
 namespace {
 
@@ -47,36 +41,11 @@ struct Options {
     std::string out;
 };
 
-std::vector<std::string> SplitCommas(std::string_view text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        parts.emplace_back(text.substr(start, comma - start));
-        if (comma == std::string_view::npos) return parts;
-        start = comma + 1;
-    }
-}
-
 std::string Lower(std::string_view text) {
     std::string out(text);
     for (char& c : out)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return out;
-}
-
-bool ParseCamera(std::string_view text, Matrix4& m) {
-    const std::vector<std::string> parts = SplitCommas(text);
-    if (parts.size() != 16) return false;
-    for (size_t i = 0; i < 16; ++i) {
-        const char* begin = parts[i].c_str();
-        char* end = nullptr;
-        errno = 0;
-        const float value = std::strtof(begin, &end);
-        if (end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(value)) return false;
-        m.m[i] = value;
-    }
-    return true;
 }
 
 bool ParseKeys(std::string_view text, std::vector<WPARAM>& keys) {
@@ -94,17 +63,6 @@ bool ParseKeys(std::string_view text, std::vector<WPARAM>& keys) {
         }
         if (!known) return false;
     }
-    return true;
-}
-
-bool ParseFrames(std::string_view text, long& frames) {
-    const std::string s(text);
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(s.c_str(), &end, 10);
-    if (s.empty() || *end != '\0' || errno == ERANGE || value < 1 || value > MaxFrames)
-        return false;
-    frames = value;
     return true;
 }
 
@@ -130,7 +88,7 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
             if (!ParseKeys(value, options.keys))
                 return "--keys takes left, right, up, down, insert, delete";
         } else if (arg == "--frames") {
-            if (!ParseFrames(value, options.frames))
+            if (!ParseWholeNumber(value, 1, MaxFrames, options.frames))
                 return "--frames needs a whole number from 1 to " + std::to_string(MaxFrames);
         } else if (arg == "--out") {
             options.out = value;
@@ -142,27 +100,6 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
     if (!HasExtension(options.out, ".png") && !HasExtension(options.out, ".ppm"))
         return "--out must end in .png or .ppm";
     return "";
-}
-
-std::string LastLogLine() {
-    std::ifstream log(LogFileName);
-    std::string line, last;
-    while (std::getline(log, line))
-        last = line;
-    return last;
-}
-
-// What the log's last line says about where start-up stopped.
-std::string StartFailure() {
-    if (HeadlessCallCount<ShowWindowCall>() == 0) return "the window could not be created";
-    const std::string last = LastLogLine();
-    if (last == LogLoadingTree)
-        return std::string("the map \"") + MapFileName + "\" could not be loaded";
-    if (last == LogLoadingTextures)
-        return std::string("a texture in \"") + TextureDirectoryName + "\" could not be loaded";
-    // The step after the engine's "OK" allocates the frame buffer.
-    if (last == LogStepOk) return "the frame buffer could not be allocated";
-    return "start-up stopped after \"" + last + "\" in " + LogFileName;
 }
 
 std::vector<uint8_t> ToRgb(const std::vector<uint32_t>& pixels) {
