@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "app/camera.h"
 #include "app/log.h"
 #include "display/display.h"
 #include "display/font.h"
@@ -46,30 +47,28 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ShowCursor(FALSE);
 
     InitDisplay(MainWindow, ScreenWidth, ScreenHeight);
-    WriteLog("DDraw is running..");
+    WriteLog(LogDisplayRunning);
 
-    Matrix4Identity(CameraMatrix);
-    Matrix4RotateZ(CameraMatrix, CameraStartTurn);
-    Matrix4Translate(CameraMatrix, 0.0f, -40.0f, -40.0f);
+    CameraMatrix = StartCamera();
 
-    WriteLog("Loading tree ..");
+    WriteLog(LogLoadingTree);
     MainMap = LoadMap(MapFileName);
     if (!MainMap) return 0;
     Matrix4Identity(MainMap->matrix);
-    WriteLog("    OK");
+    WriteLog(LogStepOk);
 
-    WriteLog("Init engine ...");
+    WriteLog(LogInitEngine);
     SetupProjection(ScreenWidth, ScreenHeight);
     LoadFont(ScreenWidth, ScreenHeight);
-    WriteLog("    OK");
+    WriteLog(LogStepOk);
 
     FrameBuffer.reset(new (std::nothrow) uint32_t[size_t(ScreenWidth) * ScreenHeight]);
     if (!FrameBuffer) return 0;
 
-    WriteLog("Loading textures ...");
-    if (!LoadMapTextures(*MainMap, TextureDirectory)) return 0;
-    WriteLog("    OK");
-    WriteLog("Rendering !");
+    WriteLog(LogLoadingTextures);
+    if (!LoadMapTextures(*MainMap, TextureDirectoryName)) return 0;
+    WriteLog(LogStepOk);
+    WriteLog(LogRendering);
 
     SetTimer(MainWindow, FrameTimerId, FrameTimerPeriod, nullptr);
 

@@ -5,17 +5,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/screen.h"
 #include "geometry/matrix.h"
 #include "platform/win32.h"
 
 struct Map;
 
-inline constexpr int32_t ScreenWidth = 512;
-inline constexpr int32_t ScreenHeight = 384;
 inline constexpr const char* WindowClassName = "Vexmont";
 inline constexpr const char* WindowTitle = "Vexmont 1.0";
-inline constexpr const char* MapFileName = "Vuze.BSP";
-inline constexpr const char* TextureDirectory = "Textures";
 inline constexpr UINT_PTR FrameTimerId = 0;
 inline constexpr UINT FrameTimerPeriod = 20;
 // The resource number of the program's icon; it has none, so no icon is found.
@@ -23,8 +20,6 @@ inline constexpr uintptr_t ProgramIconResource = 32512;
 // One hundredth of a turn, as a single-precision angle.
 inline constexpr float KeyTurnAngle = 0.06283185f;
 inline constexpr float KeyMoveDistance = 5.0f;
-// One unit in the last place short of single-precision pi.
-inline constexpr float CameraStartTurn = -3.1415925f;
 inline constexpr int CounterTextSize = 256;
 
 extern Matrix4 CameraMatrix;
@@ -34,8 +29,8 @@ extern uint32_t* SurfacePixels;
 extern HWND MainWindow;
 extern std::unique_ptr<Map> MainMap;
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
-                   int showCommand);
+// WinMain, declared with the window API (platform/win32.h), runs the whole program.
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The counter text of frame n: "%d.st Frame", "%d.nd Frame" or "%d.th Frame".

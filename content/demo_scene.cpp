@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "geometry/plane.h"
+
 namespace {
 
-struct V3 {
-    double x, y, z;
-};
+using V3 = Vector3d;
 
 V3 operator+(V3 a, V3 b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
@@ -26,12 +26,6 @@ V3 operator-(V3 a, V3 b) {
 }
 V3 operator*(V3 a, double k) {
     return {a.x * k, a.y * k, a.z * k};
-}
-double Dot(V3 a, V3 b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-V3 Cross(V3 a, V3 b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 V3 Normalize(V3 a) {
     return a * (1.0 / std::sqrt(Dot(a, a)));
@@ -154,11 +148,12 @@ void AddCylinder(Material m, double cx, double cz, double radius, double y0, dou
     }
 }
 
-// A wall pierced by a round-headed arch, in a vertical plane. `origin` is the wall's
-// bottom-left as seen from `facing`; `along` the unit horizontal direction of the wall;
-// s0..s1 its extent along it. The opening is centred at sc with radius r, its arc
-// springing at height `spring`; the wall reaches from `bottom` (beside the opening) to
-// `top`. Below the spring line the opening is `openWidth` wide (2 r).
+// A wall pierced by a round-headed arch, in a vertical plane: the point at distance s
+// along the unit horizontal direction `along` and height y is origin + along s + (0, y, 0),
+// and the wall covers s0..s1. The opening, 2 r wide and centred at sc, rises straight from
+// `bottom` to the spring line `spring` and closes in a half circle of radius r above it;
+// beside the opening the wall reaches from `bottom` to `top`, and above the arc (drawn in
+// `segments` pieces) up to `top`. Its faces show towards `facing`.
 void AddArchWall(Material m, V3 origin, V3 along, V3 facing, double s0, double s1, double sc,
                  double r, double bottom, double spring, double top, int segments) {
     const double pi = std::acos(-1.0);

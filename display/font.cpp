@@ -1,5 +1,7 @@
 #include "display/font.h"
 
+#include "scene/bitmap.h"
+
 std::unique_ptr<PixelImage> FontImage;
 int32_t FontTargetWidth = 0;
 int32_t FontTargetHeight = 0;

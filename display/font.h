@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "scene/bitmap.h"
+// The font picture, as the BMP reader gives it (scene/bitmap.h).
+struct PixelImage;
 
 inline constexpr const char* FontFileName = "Font.bmp";
 inline constexpr int32_t GlyphWidth = 11;

@@ -105,20 +105,3 @@ void Matrix4InvertAffine(const Matrix4& src, Matrix4& dst) {
     d[3] = d[7] = d[11] = 0.0f;
     d[15] = 1.0f;
 }
-
-void PlaneFromPoints(Plane& out, const Point3& p0, const Point3& p1, const Point3& p2) {
-    const double e1x = double(p1.x) - p0.x, e1y = double(p1.y) - p0.y, e1z = double(p1.z) - p0.z;
-    const double e2x = double(p2.x) - p0.x, e2y = double(p2.y) - p0.y, e2z = double(p2.z) - p0.z;
-    const double nx = e1y * e2z - e1z * e2y;
-    const double ny = e1z * e2x - e1x * e2z;
-    const double nz = e1x * e2y - e1y * e2x;
-    const double len = float(std::sqrt(nx * nx + ny * ny + nz * nz));
-    out.a = float(nx / len);
-    out.b = float(ny / len);
-    out.c = float(nz / len);
-    out.d = float(-(double(out.a) * p0.x + double(out.b) * p0.y + double(out.c) * p0.z));
-}
-
-double PlaneDistance(const Plane& plane, const Point3& p) {
-    return double(plane.a) * p.x + double(plane.b) * p.y + double(plane.c) * p.z + plane.d;
-}

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "geometry/matrix.h"
+#include "geometry/plane.h"
 
 extern int32_t ViewWidth;
 extern int32_t ViewHeight;

@@ -5,8 +5,10 @@
 // separator it is turned into one, so that file is Textures/wall.bmp.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,7 +17,10 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// The name as the host file system spells it.
+// The name as the host file system spells it, as messages to the user name a file.
 std::string HostFileName(std::string_view name);
 // fopen on the host name; null when the file cannot be opened.
 FileHandle OpenFile(std::string_view name, const char* mode);
+// Replaces the file at path, named as the host spells it (the tools' output paths), with
+// bytes. False when it cannot be opened, written or closed completely.
+bool WriteHostFile(const std::string& path, std::span<const uint8_t> bytes);

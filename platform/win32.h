@@ -1,6 +1,7 @@
 // The window API the viewer calls. On Windows this is the system's own header; elsewhere
 // it declares just the subset app/ uses, with the same names, values and signatures, and
-// one of our implementations (platform/sdl, platform/headless) provides the calls.
+// one of our implementations (platform/sdl or platform/headless, on platform/common)
+// provides the calls.
 //
 // Record sizes follow the platform: WNDCLASSEXA is 48 bytes where pointers are 32 bits
 // wide, larger on 64-bit targets; code fills cbSize with sizeof, as the system expects.
@@ -146,5 +147,9 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg);
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int exitCode);
+
+// The program's entry, which the program defines (app/viewer.cpp) and the runtime calls.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
+                   int showCommand);
 
 #endif

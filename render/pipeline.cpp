@@ -1,21 +1,20 @@
 #include "render/pipeline.h"
 
 #include "geometry/projection.h"
+#include "render/counters.h"
 #include "render/raster.h"
 #include "render/render.h"
 #include "scene/map.h"
 #include "scene/texture.h"
 
+RenderCounters RenderCount = {};
+
 namespace {
 
 enum class Side { Inside, Outside, On };
 
-double SignedDistance(const Plane& p, const ClipVertex& v) {
-    return double(p.a) * v.x + double(p.b) * v.y + double(p.c) * v.z + p.d;
-}
-
 Side Classify(const Plane& plane, const ClipVertex& v) {
-    const double s = SignedDistance(plane, v);
+    const double s = PlaneDistance(plane, v);
     if (s > 0.0) return Side::Inside;
     if (s < 0.0) return Side::Outside;
     return Side::On;
@@ -32,7 +31,7 @@ ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture) {
     out.z = float(x * m[2] + y * m[6] + z * m[10] + m[14]);
     out.u = float(double(float(texture.width)) * vertex.u);
     out.v = float(double(float(texture.height)) * vertex.v);
-    out.unused[0] = out.unused[1] = out.unused[2] = 0.0f;
+    out.reserved[0] = out.reserved[1] = out.reserved[2] = 0.0f;
     return out;
 }
 
@@ -51,9 +50,9 @@ ClipVertex IntersectEdge(const ClipVertex& a, const ClipVertex& b, const Plane& 
     const float dx = float(double(b.x) - a.x);
     const float dy = float(double(b.y) - a.y);
     const float dz = float(double(b.z) - a.z);
-    const double denom = double(plane.a) * dx + double(plane.b) * dy + double(plane.c) * dz;
+    const double denom = NormalDot(plane, Point3{dx, dy, dz});
     if (denom == 0.0) return a; // edge parallel to the plane
-    const double s = SignedDistance(plane, a) / denom;
+    const double s = PlaneDistance(plane, a) / denom;
     ClipVertex out = a;
     out.x = float(a.x - s * dx);
     out.y = float(a.y - s * dy);
@@ -134,12 +133,12 @@ ClipPolygon ClipToFrustum(const ClipVertex& first, const ClipVertex& second,
 }
 
 void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Texture& texture) {
+    ++RenderCount.polygonsVisited;
     // A polygon is seen from the negative side of its plane.
-    const Point3 camera = CameraPosition();
-    const Plane& plane = polygon.plane;
-    const double dist = double(plane.a) * camera.x + double(plane.b) * camera.y +
-                        double(plane.c) * camera.z + plane.d;
-    if (dist > BackFaceThreshold) return;
+    if (PlaneDistance(polygon.plane, CameraPosition()) > BackFaceThreshold) {
+        ++RenderCount.polygonsFacingAway;
+        return;
+    }
 
     const ClipVertex first = TransformVertex(*polygon.vertices[0], texture);
     const ClipVertex second = TransformVertex(*polygon.vertices[1], texture);
@@ -154,5 +153,6 @@ void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Text
     TextureBinding.uMask = texture.uMask;
     TextureBinding.vMask = texture.vMask;
     TextureBinding.vShift = texture.vShift;
+    ++RenderCount.polygonsRasterized;
     RasterizePolygon(clipped, frameBuffer);
 }

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "geometry/matrix.h"
+#include "geometry/plane.h"
 
 struct MapPolygon;
 struct MapVertex;
@@ -14,7 +14,9 @@ struct Texture;
 // and z stays the camera-space depth. u, v are in texels throughout.
 struct ClipVertex {
     float x, y, z, u, v;
-    float unused[3];
+    // The record is eight floats, like the map file's vertex record; these three carry
+    // nothing and no stage reads them.
+    float reserved[3];
 };
 
 inline constexpr int32_t ClipPolygonCapacity = 7;

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "geometry/projection.h"
+#include "render/counters.h"
 
 TexelSource TextureBinding;
 EdgeChain LeftChain;
@@ -153,6 +154,7 @@ bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
                 const float iz = float(double(x0) * g.izdx + rowIz);
                 const float uz = float(double(x0) * g.uzdx + rowUz);
                 const float vz = float(double(x0) * g.vzdx + rowVz);
+                RenderCount.pixelsWritten += x1 - x0;
                 DrawSpan(x1 - x0, uz, vz, iz, frameBuffer + (size_t(y) * size_t(width) + x0));
             }
         }

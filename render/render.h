@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "geometry/matrix.h"
+#include "geometry/plane.h"
 
 struct Map;
 struct MapNode;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -13,6 +14,9 @@ constexpr size_t InfoHeaderSize = 40;
 // not consulted.
 constexpr long PixelDataOffset = FileHeaderSize + InfoHeaderSize;
 constexpr uint32_t BitmapType = 0x4D42;
+constexpr uint32_t BitsPerPixel = 24;
+// 72 dpi, as most writers put it; the reader ignores it.
+constexpr uint32_t PixelsPerMetre = 2835;
 
 uint32_t UInt16At(const uint8_t* bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8;
@@ -20,6 +24,21 @@ uint32_t UInt16At(const uint8_t* bytes) {
 
 uint32_t UInt32At(const uint8_t* bytes) {
     return UInt16At(bytes) | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+// Rows of 3-byte pixels are padded to a multiple of 4 bytes.
+size_t RowSize(int32_t width) {
+    return (size_t(width) * 3 + 3) & ~size_t(3);
+}
+
+void Put16(std::vector<uint8_t>& out, uint32_t value) {
+    out.push_back(uint8_t(value));
+    out.push_back(uint8_t(value >> 8));
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t value) {
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
 }
 
 // Bytes left in the file from the current position, or -1 when the stream cannot tell.
@@ -40,14 +59,15 @@ std::unique_ptr<PixelImage> LoadBitmap(std::string_view path) {
     uint8_t header[PixelDataOffset];
     if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return nullptr;
     const uint8_t* info = header + FileHeaderSize;
-    if (UInt16At(header) != BitmapType || UInt16At(info + 14) != 24 || UInt32At(info + 16) != 0)
+    if (UInt16At(header) != BitmapType || UInt16At(info + 14) != BitsPerPixel ||
+        UInt32At(info + 16) != 0)
         return nullptr;
     const auto width = int32_t(UInt32At(info + 4));
     const auto height = int32_t(UInt32At(info + 8));
     // Negative heights are top-down bitmaps, which are not read. The side limit keeps
     // width x height x 4 and the row size well inside size_t before anything is allocated.
     if (width < 0 || height < 0 || width > MaxBitmapSide || height > MaxBitmapSide) return nullptr;
-    const size_t rowSize = (size_t(width) * 3 + 3) & ~size_t(3);
+    const size_t rowSize = RowSize(width);
     const size_t pixelCount = size_t(width) * size_t(height);
 
     // A file too short for its rows fails now rather than after a large allocation.
@@ -74,4 +94,41 @@ std::unique_ptr<PixelImage> LoadBitmap(std::string_view path) {
         }
     }
     return image;
+}
+
+bool WriteBitmap(const std::string& path, const PixelImage& image) {
+    const int32_t width = image.width, height = image.height;
+    if (width < 0 || height < 0 || width > MaxBitmapSide || height > MaxBitmapSide) return false;
+    if (!image.pixels && width > 0 && height > 0) return false;
+    const auto rowSize = uint32_t(RowSize(width));
+    const uint32_t dataSize = rowSize * uint32_t(height);
+    std::vector<uint8_t> out;
+    out.reserve(PixelDataOffset + dataSize);
+    Put16(out, BitmapType);
+    Put32(out, PixelDataOffset + dataSize);
+    Put32(out, 0);
+    Put32(out, PixelDataOffset);
+    Put32(out, InfoHeaderSize);
+    Put32(out, uint32_t(width));
+    Put32(out, uint32_t(height));
+    Put16(out, 1); // planes
+    Put16(out, BitsPerPixel);
+    Put32(out, 0); // no compression
+    Put32(out, dataSize);
+    Put32(out, PixelsPerMetre);
+    Put32(out, PixelsPerMetre);
+    Put32(out, 0);
+    Put32(out, 0);
+    // The file holds the bottom row first.
+    for (int32_t y = height - 1; y >= 0; --y) {
+        const size_t rowStart = out.size();
+        const uint32_t* row = image.pixels.get() + size_t(y) * size_t(width);
+        for (int32_t x = 0; x < width; ++x) {
+            out.push_back(uint8_t(row[x]));
+            out.push_back(uint8_t(row[x] >> 8));
+            out.push_back(uint8_t(row[x] >> 16));
+        }
+        out.resize(rowStart + rowSize, 0);
+    }
+    return WriteHostFile(path, out);
 }

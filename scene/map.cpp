@@ -1,37 +1,23 @@
 #include "scene/map.h"
 
-#include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "platform/files.h"
 
 namespace {
 
-constexpr size_t HeaderSize = 11;
-constexpr size_t VertexRecordSize = 32;
-constexpr size_t NodeRecordSize = 20;
-constexpr size_t PolygonRecordSize = 26;
-
 // Every field is decoded from bytes that were actually read, never from a short read.
 bool ReadExactly(std::FILE* stream, uint8_t* bytes, size_t count) {
     return std::fread(bytes, 1, count, stream) == count;
 }
 
-int32_t Int16At(const uint8_t* bytes) {
-    return int16_t(uint16_t(bytes[0] | (bytes[1] << 8)));
-}
-
-float FloatAt(const uint8_t* bytes) {
-    const uint32_t bits = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-                          uint32_t(bytes[3]) << 24;
-    return std::bit_cast<float>(bits);
-}
-
 // False when any of a, b, c, d is NaN or infinite: the renderer would carry it into
 // every comparison of the walk and the culling.
-bool PlaneAt(const uint8_t* bytes, Plane& plane) {
-    plane = {FloatAt(bytes), FloatAt(bytes + 4), FloatAt(bytes + 8), FloatAt(bytes + 12)};
+bool ReadPlaneField(const uint8_t* bytes, Plane& plane) {
+    plane = PlaneAt(bytes);
     return std::isfinite(plane.a) && std::isfinite(plane.b) && std::isfinite(plane.c) &&
            std::isfinite(plane.d);
 }
@@ -41,17 +27,16 @@ template <typename T> std::unique_ptr<T[]> NewArray(int32_t count) {
 }
 
 bool ReadPolygon(std::FILE* stream, const Map& map, MapPolygon& polygon) {
-    uint8_t record[PolygonRecordSize];
+    uint8_t record[MapPolygonRecordSize];
     if (!ReadExactly(stream, record, sizeof record)) return false;
     for (int i = 0; i < 3; ++i) {
-        const int32_t index = Int16At(record + 2 * i);
+        const int32_t index = Int16At(record + PolygonVerticesAt + 2 * i);
         if (index < 0 || index >= map.vertexCount) return false;
         polygon.vertices[i] = &map.vertices[index];
     }
-    // Offset 6 holds a value that is not used.
-    polygon.textureIndex = Int16At(record + 8);
+    polygon.textureIndex = Int16At(record + PolygonTextureAt);
     if (polygon.textureIndex < 0 || polygon.textureIndex >= map.textureCount) return false;
-    return PlaneAt(record + 10, polygon.plane);
+    return ReadPlaneField(record + PolygonPlaneAt, polygon.plane);
 }
 
 bool ReadName(std::FILE* stream, std::string& name) {
@@ -66,7 +51,7 @@ bool ReadName(std::FILE* stream, std::string& name) {
 }
 
 bool ReadVertex(std::FILE* stream, MapVertex& vertex) {
-    uint8_t record[VertexRecordSize];
+    uint8_t record[MapVertexRecordSize];
     if (!ReadExactly(stream, record, sizeof record)) return false;
     // The last three floats of the record are not kept, so they are not judged either.
     vertex = {FloatAt(record), FloatAt(record + 4), FloatAt(record + 8), FloatAt(record + 12),
@@ -75,8 +60,7 @@ bool ReadVertex(std::FILE* stream, MapVertex& vertex) {
            std::isfinite(vertex.u) && std::isfinite(vertex.v);
 }
 
-} // namespace
-
+// One node and its subtrees at the stream's position; depth counts from 1 at the root.
 std::unique_ptr<MapNode> ReadMapNode(std::FILE* stream, const Map& map, int depth) {
     // The recursion follows the file's own nesting; the limit keeps a hostile file from
     // exhausting the stack here and in the renderer's walk.
@@ -85,11 +69,11 @@ std::unique_ptr<MapNode> ReadMapNode(std::FILE* stream, const Map& map, int dept
     auto node = std::unique_ptr<MapNode>(new (std::nothrow) MapNode());
     if (!node) return nullptr;
 
-    uint8_t record[NodeRecordSize];
+    uint8_t record[MapNodeRecordSize];
     if (!ReadExactly(stream, record, sizeof record)) return nullptr;
-    node->flags = Int16At(record);
-    if (!PlaneAt(record + 2, node->plane)) return nullptr;
-    node->polygonCount = Int16At(record + 18);
+    node->flags = Int16At(record + NodeFlagsAt);
+    if (!ReadPlaneField(record + NodePlaneAt, node->plane)) return nullptr;
+    node->polygonCount = Int16At(record + NodePolygonCountAt);
     if (node->polygonCount < 0) return nullptr;
     node->polygons = NewArray<MapPolygon>(node->polygonCount);
     if (!node->polygons) return nullptr;
@@ -107,21 +91,21 @@ std::unique_ptr<MapNode> ReadMapNode(std::FILE* stream, const Map& map, int dept
     return node;
 }
 
+} // namespace
+
 std::unique_ptr<Map> LoadMap(std::string_view path) {
     const FileHandle file = OpenFile(path, "rb");
     if (!file) return nullptr;
 
-    uint8_t header[HeaderSize];
+    uint8_t header[MapHeaderSize];
     if (!ReadExactly(file.get(), header, sizeof header)) return nullptr;
-    if (header[0] != MapMagic[0] || header[1] != MapMagic[1] || header[2] != MapMagic[2])
-        return nullptr;
-    if (Int16At(header + 3) != MapVersion) return nullptr;
+    if (std::memcmp(header + HeaderMagicAt, MapMagic, sizeof MapMagic) != 0) return nullptr;
+    if (Int16At(header + HeaderVersionAt) != MapVersion) return nullptr;
 
     auto map = std::unique_ptr<Map>(new (std::nothrow) Map());
     if (!map) return nullptr;
-    map->vertexCount = Int16At(header + 5);
-    // header + 7: the second count, not used.
-    map->textureCount = Int16At(header + 9);
+    map->vertexCount = Int16At(header + HeaderVertexCountAt);
+    map->textureCount = Int16At(header + HeaderTextureCountAt);
     if (map->vertexCount < 0 || map->textureCount < 0) return nullptr;
 
     map->textureSlots = NewArray<TextureSlot>(map->textureCount);
@@ -134,7 +118,7 @@ std::unique_ptr<Map> LoadMap(std::string_view path) {
     for (int32_t i = 0; i < map->vertexCount; ++i)
         if (!ReadVertex(file.get(), map->vertices[i])) return nullptr;
 
-    map->root = ReadMapNode(file.get(), *map);
+    map->root = ReadMapNode(file.get(), *map, 1);
     if (!map->root) return nullptr;
     return map;
 }

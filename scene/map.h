@@ -3,17 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "geometry/matrix.h"
+#include "geometry/plane.h"
+#include "scene/map_format.h"
 #include "scene/texture.h"
 
-inline constexpr char MapMagic[3] = {'B', 'S', 'P'};
-inline constexpr int16_t MapVersion = 50;
-inline constexpr int MapNameFieldSize = 256;
 // Deepest tree the loader accepts (the root is level 1); a deeper file fails to load.
 // The reader and the renderer recurse once per level, so this bounds their stack use.
 inline constexpr int MaxMapTreeDepth = 4096;
@@ -29,16 +27,13 @@ struct MapPolygon {
 };
 
 struct MapNode {
-    int32_t flags = 0; // bit 0: front child, bit 1: back child
+    int32_t flags = 0; // NodeHasFront, NodeHasBack
     std::unique_ptr<MapNode> front;
     std::unique_ptr<MapNode> back;
     Plane plane = {};
     int32_t polygonCount = 0;
     std::unique_ptr<MapPolygon[]> polygons;
 };
-
-inline constexpr int32_t NodeHasFront = 1;
-inline constexpr int32_t NodeHasBack = 2;
 
 struct TextureSlot {
     std::string name;
@@ -60,6 +55,3 @@ struct Map {
 // 0..textureCount-1, a NaN or infinity in a vertex or plane, or a tree deeper than
 // MaxMapTreeDepth.
 std::unique_ptr<Map> LoadMap(std::string_view path);
-// Reads one node and its subtrees at the stream's position; depth counts from 1 at
-// the root.
-std::unique_ptr<MapNode> ReadMapNode(std::FILE* stream, const Map& map, int depth = 1);

@@ -22,8 +22,12 @@ inline constexpr int32_t MaxTextureWidth = 65536;
 // Room for a formed texture path, terminating NUL included.
 inline constexpr int TexturePathSize = 256;
 
-// Null when the bitmap does not load, or has a width or height of 0 or a width above
-// MaxTextureWidth. Other sizes load; only powers of two sample correctly.
+// A Texture of width x height pixels, taking them over, with its fetch masks and shift
+// worked out. Null when a side is 0 or less, the width is above MaxTextureWidth, pixels is
+// null or memory runs out. Other sizes are accepted; only powers of two sample correctly.
+std::unique_ptr<Texture> CreateTexture(int32_t width, int32_t height,
+                                       std::unique_ptr<uint32_t[]> pixels);
+// CreateTexture from a bitmap file; null also when the bitmap does not load.
 std::unique_ptr<Texture> LoadTexture(std::string_view path);
 // Loads every slot from "dir\name.bmp", in order (one trailing backslash of dir is
 // dropped); stops at the first failure, including a path that needs more than

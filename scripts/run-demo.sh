@@ -6,8 +6,8 @@ source scripts/packages.sh
 scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXMONT_TESTS=OFF
 cmake --build build -j "${JOBS:-2}"
-if [ ! -x build/app/vexmont ] || [ ! -f build/demo/Vuze.BSP ]; then
+if [ ! -x build/platform/sdl/vexmont ] || [ ! -f build/demo/Vuze.BSP ]; then
   echo "The viewer or the demo content is not built yet; nothing to run." >&2
   exit 0
 fi
-cd build/demo && exec ../app/vexmont
+cd build/demo && exec ../platform/sdl/vexmont

@@ -1,197 +1,327 @@
-// vexmont-bench: frames per second of the renderer on a scene built in code (a room whose
-// walls are finely tessellated, and a grid of pillars), from a few cameras. Prints
-// figures only; nothing is asserted.
+// vexmont-bench: the cost of the viewer's frame step on a map directory.
+//
+// The directory is started exactly as the viewer starts (map, projection, font, textures)
+// on the in-memory platform, with its call record off. Then, inside the message loop, each
+// frame sets the camera and times, in turn: the viewer's own frame step (RunFrame: clear,
+// RenderScene, lock, copy, counter, present); RenderScene alone, with the renderer's work
+// counters; and the memory floor, a clear plus one write per pixel from a texture with
+// affine stepping. One warm-up frame comes first. With --peer the same cameras are then
+// drawn by the OpenGL peer (gl_peer.h). Figures are printed, never judged.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <memory>
+#include <cstring>
+#include <filesystem>
+#include <numbers>
+#include <string>
 #include <vector>
 
-#include "geometry/projection.h"
+#include "app/viewer.h"
+#include "bench/render/bench_options.h"
+#include "bench/render/gl_peer.h"
+#include "platform/headless/headless.h"
+#include "render/counters.h"
 #include "render/render.h"
 #include "scene/map.h"
-#include "scene/texture.h"
-#include "support/files.h"
-#include "support/scene_bytes.h"
+#include "tools/headless_run/headless_run.h"
 
 namespace {
 
-constexpr int32_t ScreenWidth = 512, ScreenHeight = 384;
-constexpr float RoomHalf = 200, RoomHeight = 100;
-constexpr int WallCells = 20; // each wall is WallCells x WallCells quads
-constexpr int Pillars = 4;    // per side of the pillar grid
+constexpr int ExitOk = 0;
+constexpr int ExitStartFailed = 1;
+constexpr int ExitBadArguments = 2;
+constexpr size_t FramePixels = size_t(ScreenWidth) * ScreenHeight;
 
-std::unique_ptr<Texture> MakeTexture(int32_t size, uint32_t seed) {
-    auto t = std::make_unique<Texture>();
-    t->width = t->height = size;
-    t->pixels = std::make_unique<uint32_t[]>(size_t(size) * size);
-    for (int32_t y = 0; y < size; ++y)
-        for (int32_t x = 0; x < size; ++x)
-            t->pixels[size_t(y) * size + x] = (uint32_t(x * 4 + seed) & 0xFF) << 16 |
-                                              (uint32_t(y * 4) & 0xFF) << 8 |
-                                              (uint32_t((x ^ y) * 8 + seed) & 0xFF);
-    int32_t log2 = 0;
-    while ((1 << log2) < size)
-        ++log2;
-    t->uMask = size - 1;
-    t->vMask = size * (size - 1);
-    t->vShift = 16 - log2;
-    return t;
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-// The quad's two triangles, seen from the side where `viewer` is, its texture repeated
-// texelScale times across it.
-void Quad(MapFileDescription& map, MapFileNode& node, const Point3 (&c)[4], int16_t texture,
-          const Point3& viewer, float texelScale) {
-    const float uv[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
-    MapFileCorner corners[4];
-    for (int i = 0; i < 4; ++i)
-        corners[i] = {c[i], uv[i][0] * texelScale, uv[i][1] * texelScale};
-    AddMapFace(map, node, corners, texture, viewer);
+struct Spread {
+    double median = 0, min = 0, max = 0;
+};
+
+Spread SpreadOf(std::vector<double> values) {
+    if (values.empty()) return {};
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return {median, values.front(), values.back()};
 }
 
-// A pillar's four sides as a chain: each side's plane has the pillar on its positive side.
-void Pillar(MapFileDescription& map, MapFileNode& node, float x, float z, float half) {
-    const float x0 = x - half, x1 = x + half, z0 = z - half, z1 = z + half, h = RoomHeight;
-    const Point3 sides[4][4] = {{{x0, 0, z0}, {x0, h, z0}, {x1, h, z0}, {x1, 0, z0}},
-                                {{x1, 0, z0}, {x1, h, z0}, {x1, h, z1}, {x1, 0, z1}},
-                                {{x1, 0, z1}, {x1, h, z1}, {x0, h, z1}, {x0, 0, z1}},
-                                {{x0, 0, z1}, {x0, h, z1}, {x0, h, z0}, {x0, 0, z0}}};
-    const Point3 outside[4] = {{x, 50, z0 - 1}, {x1 + 1, 50, z}, {x, 50, z1 + 1}, {x0 - 1, 50, z}};
-    MapFileNode* n = &node;
-    for (int s = 0; s < 4; ++s) {
-        Quad(map, *n, sides[s], 2, outside[s], 2);
-        if (s < 3) {
-            n->front = std::make_unique<MapFileNode>();
-            n = n->front.get();
+struct PeerFigures {
+    std::string status = "not requested"; // "ran", "skipped" or "not requested"
+    std::string detail;                   // the renderer's name, or why it was skipped
+    Spread frameMs;
+    double identicalPercent = 0;
+};
+
+struct BenchFigures {
+    int64_t triangles = 0;
+    int32_t vertices = 0, textures = 0;
+    Spread frameMs, renderMs, floorMs;
+    Spread visited, culled, drawn, pixels;
+    PeerFigures peer;
+};
+
+int64_t CountTriangles(const MapNode& node) {
+    int64_t n = node.polygonCount;
+    if (node.flags & NodeHasFront) n += CountTriangles(*node.front);
+    if (node.flags & NodeHasBack) n += CountTriangles(*node.back);
+    return n;
+}
+
+// The memory floor: clear the frame, then write each pixel once from the texture, u and v
+// stepping by constant amounts along each row as between two of the renderer's divisions.
+uint32_t DrawFloorFrame(uint32_t* frame, const Texture& texture) {
+    std::memset(frame, 0, FramePixels * sizeof(uint32_t));
+    const uint32_t* texels = texture.pixels.get();
+    for (int32_t y = 0; y < ScreenHeight; ++y) {
+        uint32_t u = uint32_t(y) * 0x5000u, v = uint32_t(y) << 16;
+        const uint32_t du = 0xC000u, dv = 0x2000u; // 0.75 and 0.125 texel per pixel
+        uint32_t* row = frame + size_t(y) * ScreenWidth;
+        for (int32_t x = 0; x < ScreenWidth; ++x) {
+            row[x] = texels[((int32_t(v) >> texture.vShift) & texture.vMask) +
+                            ((int32_t(u) >> 16) & texture.uMask)];
+            u += du;
+            v += dv;
         }
     }
+    return frame[FramePixels / 2];
 }
 
-// Splits the pillar grid cells [i0, i1) x [j0, j1) by planes between pillars.
-void PillarTree(MapFileDescription& map, MapFileNode& node, int i0, int i1, int j0, int j1) {
-    const float spacing = 2 * RoomHalf / (Pillars + 1);
-    const auto centre = [&](int k) { return -RoomHalf + spacing * float(k + 1); };
-    if (i1 - i0 == 1 && j1 - j0 == 1) {
-        Pillar(map, node, centre(i0), centre(j0), 8);
+// The map's first texture; a map without textures gets one black texel.
+const Texture& FloorTexture(const Map& map) {
+    if (map.textureCount > 0 && map.textureSlots[0].texture) return *map.textureSlots[0].texture;
+    static const Texture black = [] {
+        Texture t;
+        t.width = t.height = 1;
+        t.pixels = std::make_unique<uint32_t[]>(1);
+        return t;
+    }();
+    return black;
+}
+
+std::vector<Matrix4> Cameras(const BenchOptions& options, const Matrix4& start) {
+    std::vector<Matrix4> cameras(size_t(options.frames), start);
+    if (options.path == CameraPath::Spin) {
+        for (size_t i = 0; i < cameras.size(); ++i)
+            Matrix4RotateY(cameras[i],
+                           float(2.0 * std::numbers::pi * double(i) / double(cameras.size())));
+    }
+    return cameras;
+}
+
+void RunPeer(const std::vector<Matrix4>& cameras, const std::vector<uint32_t>& ourFirstFrame,
+             PeerFigures& figures) {
+    std::string reason;
+    const GlPeerHandle peer = CreateGlPeer(*MainMap, reason);
+    if (!peer) {
+        figures.status = "skipped";
+        figures.detail = reason;
         return;
     }
-    node.front = std::make_unique<MapFileNode>();
-    node.back = std::make_unique<MapFileNode>();
-    if (i1 - i0 >= j1 - j0) {
-        const int mid = (i0 + i1) / 2;
-        node.plane = {1, 0, 0, -(centre(mid) - spacing / 2)}; // x > split is in front
-        PillarTree(map, *node.front, mid, i1, j0, j1);
-        PillarTree(map, *node.back, i0, mid, j0, j1);
-    } else {
-        const int mid = (j0 + j1) / 2;
-        node.plane = {0, 0, 1, -(centre(mid) - spacing / 2)};
-        PillarTree(map, *node.front, i0, i1, mid, j1);
-        PillarTree(map, *node.back, i0, i1, j0, mid);
+    figures.status = "ran";
+    figures.detail = GlPeerRenderer(*peer) + ", LP_NUM_THREADS=0";
+    // The warm-up frame is the first camera's; its picture is checked against ours.
+    DrawGlPeerFrame(*peer, cameras.front());
+    const std::span<const uint32_t> theirs = GlPeerPixels(*peer);
+    size_t same = 0;
+    for (size_t i = 0; i < FramePixels; ++i)
+        same += (theirs[i] & 0xFFFFFFu) == ourFirstFrame[i];
+    figures.identicalPercent = 100.0 * double(same) / double(FramePixels);
+
+    std::vector<double> ms;
+    ms.reserve(cameras.size());
+    for (const Matrix4& camera : cameras) {
+        const auto t0 = Clock::now();
+        DrawGlPeerFrame(*peer, camera);
+        ms.push_back(Milliseconds(t0, Clock::now()));
     }
+    figures.frameMs = SpreadOf(std::move(ms));
 }
 
-// The scene as a map file, loaded as the viewer loads one; null on failure.
-std::unique_ptr<Map> BuildScene() {
-    MapFileDescription description;
-    description.textureNames = {"texture0", "texture1", "texture2"};
-    const float w = RoomHalf, h = RoomHeight;
-    const Point3 centre{0, h / 2, 0};
-    // Each wall as a grid of cells on a plane given by an origin and two edge vectors.
-    struct Wall {
-        Point3 origin, du, dv;
-        int16_t texture;
+// Runs inside the viewer's message loop, after its start-up.
+void RunBench(const BenchOptions& options, BenchFigures& figures) {
+    HeadlessSetRecording(false);
+    const Map& map = *MainMap;
+    figures.triangles = map.root ? CountTriangles(*map.root) : 0;
+    figures.vertices = map.vertexCount;
+    figures.textures = map.textureCount;
+    const std::vector<Matrix4> cameras = Cameras(options, options.camera.value_or(CameraMatrix));
+    const size_t n = cameras.size();
+    std::vector<double> frameMs(n), renderMs(n), floorMs(n), visited(n), culled(n), drawn(n),
+        pixels(n);
+    std::vector<uint32_t> floorFrame(FramePixels), ourFirstFrame(FramePixels);
+    const Texture& floorTexture = FloorTexture(map);
+    volatile uint32_t sink = 0;
+
+    CameraMatrix = cameras.front();
+    RunFrame();
+    sink = sink + DrawFloorFrame(floorFrame.data(), floorTexture);
+    for (size_t i = 0; i < n; ++i) {
+        CameraMatrix = cameras[i];
+        const auto t0 = Clock::now();
+        RunFrame();
+        const auto t1 = Clock::now();
+
+        std::memset(FrameBuffer.get(), 0, FramePixels * sizeof(uint32_t));
+        const RenderCounters before = RenderCount;
+        const auto t2 = Clock::now();
+        RenderScene(CameraMatrix, map, FrameBuffer.get());
+        const auto t3 = Clock::now();
+        const RenderCounters after = RenderCount;
+        if (i == 0) std::copy_n(FrameBuffer.get(), FramePixels, ourFirstFrame.begin());
+
+        const auto t4 = Clock::now();
+        sink = sink + DrawFloorFrame(floorFrame.data(), floorTexture);
+        const auto t5 = Clock::now();
+
+        frameMs[i] = Milliseconds(t0, t1);
+        renderMs[i] = Milliseconds(t2, t3);
+        floorMs[i] = Milliseconds(t4, t5);
+        visited[i] = double(after.polygonsVisited - before.polygonsVisited);
+        culled[i] = double(after.polygonsFacingAway - before.polygonsFacingAway);
+        drawn[i] = double(after.polygonsRasterized - before.polygonsRasterized);
+        pixels[i] = double(after.pixelsWritten - before.pixelsWritten);
+    }
+    figures.frameMs = SpreadOf(frameMs);
+    figures.renderMs = SpreadOf(renderMs);
+    figures.floorMs = SpreadOf(floorMs);
+    figures.visited = SpreadOf(visited);
+    figures.culled = SpreadOf(culled);
+    figures.drawn = SpreadOf(drawn);
+    figures.pixels = SpreadOf(pixels);
+    if (options.peer) RunPeer(cameras, ourFirstFrame, figures.peer);
+}
+
+double Ratio(double a, double b) {
+    return b > 0 ? a / b : 0;
+}
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) >= 0x20) out += c;
+    }
+    return out + "\"";
+}
+
+std::string JsonSpread(const Spread& s) {
+    char text[128];
+    std::snprintf(text, sizeof text, "{\"median\": %.6g, \"min\": %.6g, \"max\": %.6g}", s.median,
+                  s.min, s.max);
+    return text;
+}
+
+void PrintJson(const BenchOptions& options, const BenchFigures& f) {
+    const auto field = [](const char* name, const std::string& value, bool last = false) {
+        std::printf("  \"%s\": %s%s\n", name, value.c_str(), last ? "" : ",");
     };
-    const Wall walls[6] = {{{-w, 0, -w}, {2 * w, 0, 0}, {0, 0, 2 * w}, 0},
-                           {{-w, h, -w}, {2 * w, 0, 0}, {0, 0, 2 * w}, 1},
-                           {{-w, 0, w}, {2 * w, 0, 0}, {0, h, 0}, 1},
-                           {{-w, 0, -w}, {2 * w, 0, 0}, {0, h, 0}, 1},
-                           {{-w, 0, -w}, {0, 0, 2 * w}, {0, h, 0}, 0},
-                           {{w, 0, -w}, {0, 0, 2 * w}, {0, h, 0}, 0}};
-    MapFileNode* node = &description.root;
-    for (const Wall& wall : walls) {
-        for (int i = 0; i < WallCells; ++i) {
-            for (int j = 0; j < WallCells; ++j) {
-                const auto at = [&](float s, float t) {
-                    return Point3{wall.origin.x + wall.du.x * s + wall.dv.x * t,
-                                  wall.origin.y + wall.du.y * s + wall.dv.y * t,
-                                  wall.origin.z + wall.du.z * s + wall.dv.z * t};
-                };
-                const float s0 = float(i) / WallCells, s1 = float(i + 1) / WallCells;
-                const float t0 = float(j) / WallCells, t1 = float(j + 1) / WallCells;
-                const Point3 quad[4] = {at(s0, t0), at(s0, t1), at(s1, t1), at(s1, t0)};
-                Quad(description, *node, quad, wall.texture, centre, 1);
-            }
-        }
-        node->back = std::make_unique<MapFileNode>();
-        node = node->back.get();
+    const auto number = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.6g", v);
+        return std::string(text);
+    };
+    std::printf("{\n");
+    field("dir", JsonText(options.dir));
+    field("frames", number(double(options.frames)));
+    field("path", JsonText(options.path == CameraPath::Spin ? "spin" : "fixed"));
+    field("triangles", number(double(f.triangles)));
+    field("vertices", number(f.vertices));
+    field("textures", number(f.textures));
+    field("frame_ms", JsonSpread(f.frameMs));
+    field("render_ms", JsonSpread(f.renderMs));
+    field("floor_ms", JsonSpread(f.floorMs));
+    field("polygons_visited", JsonSpread(f.visited));
+    field("polygons_culled", JsonSpread(f.culled));
+    field("polygons_drawn", JsonSpread(f.drawn));
+    field("pixels_written", JsonSpread(f.pixels));
+    field("frame_over_floor", number(Ratio(f.frameMs.median, f.floorMs.median)));
+    field("ns_per_visited_polygon", number(Ratio(f.renderMs.median * 1e6, f.visited.median)));
+    field("ns_per_written_pixel", number(Ratio(f.renderMs.median * 1e6, f.pixels.median)));
+    std::string peer = "{\"status\": " + JsonText(f.peer.status);
+    if (!f.peer.detail.empty()) peer += ", \"detail\": " + JsonText(f.peer.detail);
+    if (f.peer.status == "ran") {
+        peer += ", \"frame_ms\": " + JsonSpread(f.peer.frameMs) +
+                ", \"peer_over_ours\": " + number(Ratio(f.peer.frameMs.median, f.frameMs.median)) +
+                ", \"identical_pixels_percent\": " + number(f.peer.identicalPercent);
     }
-    PillarTree(description, *node, 0, Pillars, 0, Pillars);
-
-    auto map = LoadMapFromBytes(MapFileBytes(description));
-    if (!map) return nullptr;
-    Matrix4Identity(map->matrix);
-    map->textureSlots[0].texture = MakeTexture(64, 0);
-    map->textureSlots[1].texture = MakeTexture(256, 90);
-    map->textureSlots[2].texture = MakeTexture(32, 180);
-    return map;
+    field("peer", peer + "}", true);
+    std::printf("}\n");
 }
 
-int32_t CountPolygons(const MapNode& node) {
-    int32_t n = node.polygonCount;
-    if (node.flags & NodeHasFront) n += CountPolygons(*node.front);
-    if (node.flags & NodeHasBack) n += CountPolygons(*node.back);
-    return n;
+void PrintText(const BenchOptions& options, const BenchFigures& f) {
+    std::printf("vexmont-bench: %s: %lld triangles, %d vertices, %d textures; %ld frames, %s\n",
+                options.dir.c_str(), (long long)f.triangles, f.vertices, f.textures, options.frames,
+                options.path == CameraPath::Spin ? "spin" : "fixed");
+    std::printf("%-32s %10s %10s %10s\n", "", "median", "min", "max");
+    const auto row = [](const char* name, const Spread& s, const char* format) {
+        std::printf("%-32s ", name);
+        for (double v : {s.median, s.min, s.max})
+            std::printf(format, v);
+        std::printf("\n");
+    };
+    row("frame step (ms)", f.frameMs, " %10.3f");
+    row("RenderScene (ms)", f.renderMs, " %10.3f");
+    row("memory floor (ms)", f.floorMs, " %10.3f");
+    row("polygons visited", f.visited, " %10.0f");
+    row("polygons culled (facing away)", f.culled, " %10.0f");
+    row("polygons drawn (rasterized)", f.drawn, " %10.0f");
+    row("pixels written", f.pixels, " %10.0f");
+    std::printf("frame step / floor %.1fx; RenderScene per visited polygon %.1f ns, per written "
+                "pixel %.2f ns (medians)\n",
+                Ratio(f.frameMs.median, f.floorMs.median),
+                Ratio(f.renderMs.median * 1e6, f.visited.median),
+                Ratio(f.renderMs.median * 1e6, f.pixels.median));
+    if (f.peer.status == "ran") {
+        std::printf("peer (%s): frame %.3f ms median, min %.3f, max %.3f; peer / ours %.2fx; "
+                    "identical pixels in the first frame %.2f%%\n",
+                    f.peer.detail.c_str(), f.peer.frameMs.median, f.peer.frameMs.min,
+                    f.peer.frameMs.max, Ratio(f.peer.frameMs.median, f.frameMs.median),
+                    f.peer.identicalPercent);
+    } else if (f.peer.status == "skipped") {
+        std::printf("peer skipped: %s\n", f.peer.detail.c_str());
+    }
 }
 
 } // namespace
 
-int main() {
-    const auto map = BuildScene();
-    if (!map) {
-        std::fprintf(stderr, "vexmont-bench: the scene does not load\n");
-        return 1;
+int main(int argc, char** argv) {
+    BenchOptions options;
+    const std::string problem = ParseBenchArguments(argc, argv, options);
+    if (problem == "help") {
+        std::fputs(BenchUsage, stdout);
+        return ExitOk;
     }
-    SetupProjection(ScreenWidth, ScreenHeight);
-    std::vector<uint32_t> frame(size_t(ScreenWidth) * ScreenHeight);
-
-    struct Camera {
-        const char* name;
-        Matrix4 m;
-    };
-    std::vector<Camera> cameras;
-    Matrix4 m;
-    Matrix4Identity(m);
-    Matrix4RotateZ(m, -3.1415925f);
-    Matrix4Translate(m, 0, -50, -150);
-    cameras.push_back({"start-up", m});
-    Matrix4RotateY(m, 0.7f);
-    Matrix4RotateX(m, -0.2f);
-    cameras.push_back({"turned", m});
-    Matrix4Translate(m, 0, 0, 120);
-    cameras.push_back({"near pillars", m});
-    Matrix4Identity(m);
-    Matrix4RotateX(m, 1.5707964f);
-    Matrix4Translate(m, 0, 0, -95); // under the ceiling, looking down
-    cameras.push_back({"looking down", m});
-
-    std::printf("scene: %d triangles, frame %dx%d\n", CountPolygons(*map->root), ScreenWidth,
-                ScreenHeight);
-    for (const Camera& camera : cameras) {
-        // Warm up, then time at least a second's worth of frames.
-        RenderScene(camera.m, *map, frame.data());
-        int frames = 0;
-        const auto start = std::chrono::steady_clock::now();
-        double seconds = 0;
-        do {
-            std::fill(frame.begin(), frame.end(), 0);
-            RenderScene(camera.m, *map, frame.data());
-            ++frames;
-            seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        } while (seconds < 1.0);
-        std::printf("%-14s %6d frames  %8.1f frames/s  %7.3f ms/frame\n", camera.name, frames,
-                    frames / seconds, 1000.0 * seconds / frames);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "vexmont-bench: %s (see --help)\n", problem.c_str());
+        return ExitBadArguments;
     }
-    return 0;
+    std::error_code error;
+    std::filesystem::current_path(options.dir, error);
+    if (error) {
+        std::fprintf(stderr, "vexmont-bench: cannot enter %s: %s\n", options.dir.c_str(),
+                     error.message().c_str());
+        return ExitStartFailed;
+    }
+
+    BenchFigures figures;
+    HeadlessReset();
+    HeadlessQueueAction([&] { RunBench(options, figures); });
+    HeadlessQueueClose();
+    WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);
+    if (!HeadlessMessageLoopReached()) {
+        std::fprintf(stderr, "vexmont-bench: %s: start-up failed: %s\n", options.dir.c_str(),
+                     StartFailure().c_str());
+        return ExitStartFailed;
+    }
+    if (options.json)
+        PrintJson(options, figures);
+    else
+        PrintText(options, figures);
+    return ExitOk;
 }

@@ -1,14 +1,18 @@
 // The in-memory platform: the window API and DirectDraw without a screen. Messages come
-// from a script, surfaces are plain memory, chosen calls can be made to fail, every
-// presented frame is captured and every call is recorded with its values.
+// from a script, surfaces are plain memory (platform/common), chosen calls can be made to
+// fail, the latest presented frames are kept, and the latest calls are recorded with
+// their arguments by name (platform/common/calls.h). What it keeps is bounded however long
+// a run goes: HeadlessCallLimit calls, HeadlessFrameLimit frames (or fewer, as asked), and
+// a repeated tick is one entry of the script.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/common/calls.h"
 #include "platform/ddraw.h"
 #include "platform/win32.h"
 
@@ -18,7 +22,7 @@ void HeadlessReset();
 // The script that GetMessageA plays, in order, once the message loop runs. A tick is
 // delivered only while a timer is set. When the script is used up, the window gets a
 // close request, so a run always ends.
-void HeadlessQueueTick();
+void HeadlessQueueTick(int64_t count = 1);
 void HeadlessQueueKey(WPARAM key);
 void HeadlessQueueClose();
 void HeadlessQueueMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -35,35 +39,37 @@ void HeadlessFail(std::string_view operation, std::string_view surface, HRESULT 
 // Loses the primary surface and its back buffer (the screen's memory) until the primary
 // is restored: blits to the back buffer and flips report DDERR_SURFACELOST meanwhile.
 void HeadlessLoseSurfaces();
+// On by default and after HeadlessReset. Off, for benchmarks, nothing is recorded: no
+// call and no frame (HeadlessFramesPresented still counts), and no call allocates.
+void HeadlessSetRecording(bool on);
+bool HeadlessRecording();
 // Bits per pixel that Lock reports (32 by default).
 void HeadlessSetReportedBitCount(DWORD bits);
 
-struct HeadlessCall {
-    std::string name;
-    std::string surface;         // the surface or object called on, when there is one
-    std::vector<int64_t> values; // the arguments, in the order of the call's signature
-    std::vector<std::string> texts;
-};
-// Values per call: RegisterClassExA {cbSize, style, cbClsExtra, cbWndExtra} texts {class};
-// CreateWindowExA {exStyle, style, x, y, width, height, parent, menu, param} texts {class,
-// title}; ShowWindow {showCommand}; ShowCursor {show}; LoadIconA/LoadCursorA {instance is
-// null, resource number}; GetStockObject {object}; SetTimer {id, elapse, timerProc is null};
-// GetMessageA {window filter is null, min, max}; DispatchMessageA/DefWindowProcA/SendMessageA
-// {message, wParam, lParam}; PostQuitMessage {exitCode}; DirectDrawCreate {driver is null,
-// outer is null}; SetCooperativeLevel {window is the main window, flags}; SetDisplayMode
-// {width, height, bits}; CreateSurface {dwSize, dwFlags, dwBackBufferCount, dwCaps, dwWidth,
-// dwHeight, outer is null} with surface = the new surface; GetAttachedSurface {dwCaps};
-// Lock {rect is null, dwSize, flags, event is null}; Unlock {pointer is null};
-// BltFast {x, y, left, top, right, bottom, flags} texts {source}; Flip {override is null,
-// flags}; Restore {}; Release {}.
-const std::vector<HeadlessCall>& HeadlessCalls();
-// The recorded calls of one operation, in order.
-std::vector<HeadlessCall> HeadlessCallsOf(std::string_view name);
+inline constexpr size_t HeadlessCallLimit = 1024;
+// The latest calls, at most HeadlessCallLimit, oldest first.
+std::vector<PlatformCall> HeadlessCalls();
+// How many calls of the operation at position callIndex of PlatformCall were made since
+// the reset, kept or not.
+int64_t HeadlessCallCount(size_t callIndex);
 
-// Every frame that a successful Flip put on the (imaginary) screen.
+// The kept calls of one operation, oldest first: HeadlessCallsOf<LockCall>()[0].surface.
+template <typename Call> std::vector<Call> HeadlessCallsOf() {
+    std::vector<Call> out;
+    for (const PlatformCall& call : HeadlessCalls())
+        if (const Call* c = std::get_if<Call>(&call)) out.push_back(*c);
+    return out;
+}
+template <typename Call> int64_t HeadlessCallCount() {
+    return HeadlessCallCount(CallIndex<Call>());
+}
+
+inline constexpr size_t HeadlessFrameLimit = 32;
+// The latest frames that a successful Flip put on the (imaginary) screen, oldest first.
 const std::vector<std::vector<uint32_t>>& HeadlessFrames();
 int64_t HeadlessFramesPresented();
-// Keep only the last count frames (0: keep all).
+// Keep only the last count frames, 1 to HeadlessFrameLimit (HeadlessFrameLimit after a
+// reset).
 void HeadlessKeepFrames(size_t count);
 
 int HeadlessCursorCount();

@@ -3,45 +3,38 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
-#include <memory>
 #include <string>
-#include <vector>
 
+#include "platform/common/host.h"
+#include "platform/common/windows.h"
+#include "platform/sdl/keys.h"
 #include "platform/sdl/sdl_platform.h"
-
-struct HWND__ {
-    SDL_Window* sdl = nullptr;
-    WNDPROC procedure = nullptr;
-    bool alive = true;
-};
+#include "platform/sdl/tick_clock.h"
 
 namespace {
 
-struct WindowState {
+// What the SDL platform keeps besides the shared window bookkeeping.
+struct SdlWindows {
     bool videoReady = false;
-    std::vector<std::pair<std::string, WNDPROC>> classes;
-    std::vector<std::unique_ptr<HWND__>> windows;
-    HWND mainWindow = nullptr;
     std::deque<MSG> posted;
     TickClock ticks;
     UINT_PTR timerId = 0;
-    bool quitPosted = false;
-    int quitCode = 0;
-    int cursorCount = 0;
 };
 
-WindowState& State() {
-    static WindowState state;
+SdlWindows& State() {
+    static SdlWindows state;
     return state;
 }
 
-// Stand-ins for the system's stock objects; SDL needs none of them.
-char StockIcon, StockCursor, StockBrush;
+SDL_Window* HostOf(HWND window) {
+    return static_cast<SDL_Window*>(window->host);
+}
 
-bool IsWindow(HWND window) {
-    for (const auto& w : State().windows)
-        if (w.get() == window) return window->alive;
-    return false;
+// The host window goes: the display lets go of its renderer first.
+void CloseHostWindow(HWND window) {
+    SdlDisplayWindowGoing(window);
+    SDL_DestroyWindow(HostOf(window));
+    window->host = nullptr;
 }
 
 void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -49,20 +42,19 @@ void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Translate(const SDL_Event& event) {
-    WindowState& state = State();
-    HWND window = state.mainWindow;
+    HWND window = Windows().mainWindow;
     switch (event.type) {
     case SDL_KEYDOWN:
         // Auto-repeated key-downs are key-downs too, as the window system delivers them.
-        if (const WPARAM key = VirtualKeyFor(event.key.keysym.sym); key && IsWindow(window))
+        if (const WPARAM key = VirtualKeyFor(event.key.keysym.sym); key && IsLiveWindow(window))
             Post(window, WM_KEYDOWN, key, event.key.repeat ? LPARAM(1) << 30 | 1 : 1);
         break;
     case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_CLOSE && IsWindow(window))
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE && IsLiveWindow(window))
             Post(window, WM_CLOSE, 0, 0);
         break;
     case SDL_QUIT:
-        if (IsWindow(window)) Post(window, WM_CLOSE, 0, 0);
+        if (IsLiveWindow(window)) Post(window, WM_CLOSE, 0, 0);
         break;
     case SDL_RENDER_TARGETS_RESET:
         SdlDisplayLost(false);
@@ -105,27 +97,17 @@ bool StartVideo() {
 } // namespace
 
 SDL_Window* SdlWindowOf(HWND window) {
-    return IsWindow(window) ? window->sdl : nullptr;
-}
-
-ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
-    if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXA) || !windowClass->lpszClassName ||
-        !windowClass->lpfnWndProc)
-        return 0;
-    State().classes.emplace_back(windowClass->lpszClassName, windowClass->lpfnWndProc);
-    return ATOM(State().classes.size());
+    return IsLiveWindow(window) ? HostOf(window) : nullptr;
 }
 
 HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD, int x, int y,
                             int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
-    WindowState& state = State();
-    WNDPROC procedure = nullptr;
-    for (const auto& [name, proc] : state.classes)
-        if (className && name == className) procedure = proc;
+    const WNDPROC procedure = ClassProcedure(className);
     if (!procedure) {
         std::fprintf(stderr, "Vexmont: no window: the window class is not registered\n");
         return nullptr;
     }
+    SdlWindows& state = State();
     if (!state.videoReady) {
         if (!StartVideo()) return nullptr;
         state.videoReady = true;
@@ -138,71 +120,43 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD, i
         std::fprintf(stderr, "Vexmont: the window cannot be created: %s\n", SDL_GetError());
         return nullptr;
     }
-    state.windows.push_back(std::make_unique<HWND__>());
-    HWND window = state.windows.back().get();
-    window->sdl = sdl;
-    window->procedure = procedure;
-    if (!state.mainWindow) state.mainWindow = window;
+    HWND window = AddWindow(procedure);
+    window->host = sdl;
     return window;
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
-    if (!IsWindow(window)) return FALSE;
-    window->procedure(window, WM_DESTROY, 0, 0);
-    window->alive = false;
-    if (window == State().mainWindow) StopTicks(State().ticks);
-    SdlDisplayWindowGoing(window);
-    SDL_DestroyWindow(window->sdl);
-    window->sdl = nullptr;
+    if (!EndWindow(window)) return FALSE;
+    if (window == Windows().mainWindow) StopTicks(State().ticks);
+    CloseHostWindow(window);
     return TRUE;
 }
 
 BOOL WINAPI ShowWindow(HWND window, int) {
-    if (!IsWindow(window)) return FALSE;
-    const bool wasVisible = SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN;
-    SDL_ShowWindow(window->sdl);
+    if (!IsLiveWindow(window)) return FALSE;
+    const bool wasVisible = SDL_GetWindowFlags(HostOf(window)) & SDL_WINDOW_SHOWN;
+    SDL_ShowWindow(HostOf(window));
     return wasVisible;
 }
 
-BOOL WINAPI UpdateWindow(HWND window) {
-    return IsWindow(window);
-}
-
 int WINAPI ShowCursor(BOOL show) {
-    int& count = State().cursorCount;
+    int& count = Windows().cursorCount;
     count += show ? 1 : -1;
     SDL_ShowCursor(count >= 0 ? SDL_ENABLE : SDL_DISABLE);
     return count;
 }
 
-HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR) {
-    // The program has no icon resources of its own; only the system's are found.
-    return instance ? nullptr : reinterpret_cast<HICON>(&StockIcon);
-}
-
-HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR) {
-    return instance ? nullptr : reinterpret_cast<HCURSOR>(&StockCursor);
-}
-
-HGDIOBJ WINAPI GetStockObject(int) {
-    return &StockBrush;
-}
-
 UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC) {
-    if (!IsWindow(window)) return 0;
+    if (!IsLiveWindow(window)) return 0;
     State().timerId = id;
     StartTicks(State().ticks, SDL_GetTicks64(), elapse);
     return id ? id : 1;
 }
 
 BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
-    WindowState& state = State();
+    SdlWindows& state = State();
     for (;;) {
-        if (state.quitPosted) {
-            state.quitPosted = false;
-            *msg = MSG{nullptr, WM_QUIT, WPARAM(state.quitCode), 0, SDL_GetTicks(), {0, 0}};
-            return 0;
-        }
+        if (TakeQuitMessage(*msg, SDL_GetTicks())) return 0;
         SDL_Event event;
         while (SDL_PollEvent(&event))
             Translate(event);
@@ -211,14 +165,15 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
             state.posted.pop_front();
             return 1;
         }
+        const HWND main = Windows().mainWindow;
         // Nothing could ever arrive without a window: end the loop instead of waiting.
-        if (!IsWindow(state.mainWindow)) {
+        if (!IsLiveWindow(main)) {
             *msg = MSG{nullptr, WM_QUIT, 0, 0, SDL_GetTicks(), {0, 0}};
             return 0;
         }
         // The tick comes only when nothing else is waiting, as the window timer's does.
         if (TakeTick(state.ticks, SDL_GetTicks64())) {
-            *msg = MSG{state.mainWindow, WM_TIMER, state.timerId, 0, SDL_GetTicks(), {0, 0}};
+            *msg = MSG{main, WM_TIMER, state.timerId, 0, SDL_GetTicks(), {0, 0}};
             return 1;
         }
         const int64_t wait = MillisUntilTick(state.ticks, SDL_GetTicks64());
@@ -227,39 +182,18 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
     }
 }
 
-BOOL WINAPI TranslateMessage(const MSG*) {
-    return FALSE;
-}
-
-LRESULT WINAPI DispatchMessageA(const MSG* msg) {
-    if (!IsWindow(msg->hwnd)) return 0;
-    return msg->hwnd->procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
-}
-
-LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
-    if (message == WM_CLOSE) DestroyWindow(window);
-    return 0;
-}
-
-LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!IsWindow(window)) return 0;
-    return window->procedure(window, message, wParam, lParam);
-}
-
-void WINAPI PostQuitMessage(int exitCode) {
-    State().quitPosted = true;
-    State().quitCode = exitCode;
-}
-
 void SdlShutdown() {
-    WindowState& state = State();
-    for (auto& window : state.windows) {
-        if (!window->sdl) continue;
-        SdlDisplayWindowGoing(window.get());
-        SDL_DestroyWindow(window->sdl);
-        window->sdl = nullptr;
-    }
+    for (auto& window : Windows().windows)
+        if (window->host) CloseHostWindow(window.get());
     SdlDisplayShutdown();
-    state = WindowState{};
+    ResetWindows();
+    State() = SdlWindows{};
     SDL_Quit();
+}
+
+// This platform watches no calls and injects no faults.
+void RecordCall(PlatformCall) {}
+
+std::optional<HRESULT> TakeFault(std::string_view, std::string_view) {
+    return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "app/camera.h"
 #include "display/display.h"
 #include "display/font.h"
 #include "viewer_run.h"
@@ -22,9 +23,9 @@ const std::vector<std::string> CompleteLog = {"__________BSP - Log__________",
                                               "    OK",
                                               "Rendering !"};
 
-std::vector<std::string> SurfacesOf(const std::string& operation) {
+template <typename Call> std::vector<std::string> SurfacesOf() {
     std::vector<std::string> surfaces;
-    for (const auto& call : HeadlessCallsOf(operation))
+    for (const Call& call : HeadlessCallsOf<Call>())
         surfaces.push_back(call.surface);
     return surfaces;
 }
@@ -34,8 +35,9 @@ std::vector<std::string> CallsAfter(const std::string& from, size_t count) {
     std::vector<std::string> out;
     bool started = false;
     for (const auto& call : HeadlessCalls()) {
-        if (started && out.size() < count) out.push_back(call.name + " " + call.surface);
-        if (call.name == from) started = true;
+        if (started && out.size() < count)
+            out.push_back(std::string(CallName(call)) + " " + std::string(CallSurface(call)));
+        if (CallName(call) == from) started = true;
     }
     return out;
 }
@@ -66,37 +68,53 @@ TEST_F(Viewer, CompleteStartUpLogsNineLinesRunsFramesAndShutsDown) {
     EXPECT_EQ(HeadlessCursorCount(), -1); // a plain close leaves the cursor hidden
 }
 
+// What benchmarks rely on: with the record off, frames and calls still count but nothing
+// is kept.
+TEST_F(Viewer, RecordingOffKeepsNoCallAndNoFrameYetCountsThem) {
+    HeadlessQueueAction([] { HeadlessSetRecording(false); });
+    HeadlessQueueTick();
+    HeadlessQueueTick();
+    HeadlessQueueAction([] { HeadlessSetRecording(true); });
+    HeadlessQueueTick();
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(HeadlessFramesPresented(), 3);
+    EXPECT_EQ(HeadlessFrames().size(), 1u);
+    EXPECT_EQ(HeadlessCallsOf<FlipCall>().size(), 1u);
+    EXPECT_EQ(HeadlessCallCount<FlipCall>(), 3);
+}
+
 TEST_F(Viewer, WindowCallsCarryTheirValues) {
     HeadlessQueueClose();
     EXPECT_EQ(run.Run(7), 0);
 
-    const auto registered = HeadlessCallsOf("RegisterClassExA");
-    ASSERT_EQ(registered.size(), 1u);
-    EXPECT_EQ(registered[0].values,
-              (std::vector<int64_t>{sizeof(WNDCLASSEXA), CS_VREDRAW | CS_HREDRAW, 0, 0}));
-    EXPECT_EQ(registered[0].texts, std::vector<std::string>{"Vexmont"});
-    const auto icons = HeadlessCallsOf("LoadIconA");
-    ASSERT_EQ(icons.size(), 2u);
-    EXPECT_EQ(icons[0].values, (std::vector<int64_t>{0, 32512})); // the program's instance
-    EXPECT_EQ(icons[1].values, (std::vector<int64_t>{1, 32512})); // the system's icon
-    EXPECT_EQ(HeadlessCallsOf("LoadCursorA")[0].values, (std::vector<int64_t>{1, 32512}));
-    EXPECT_EQ(HeadlessCallsOf("GetStockObject")[0].values, std::vector<int64_t>{BLACK_BRUSH});
+    // Fields not named are expected to be 0: null pointers, no flags.
+    EXPECT_EQ(HeadlessCallsOf<RegisterClassCall>(),
+              (std::vector<RegisterClassCall>{{.cbSize = sizeof(WNDCLASSEXA),
+                                               .style = CS_VREDRAW | CS_HREDRAW,
+                                               .className = "Vexmont"}}));
+    EXPECT_EQ(HeadlessCallsOf<LoadIconCall>(),
+              (std::vector<LoadIconCall>{
+                  {.instanceIsNull = false, .resource = 32512},   // the program's instance
+                  {.instanceIsNull = true, .resource = 32512}})); // the system's icon
+    EXPECT_EQ(HeadlessCallsOf<LoadCursorCall>()[0],
+              (LoadCursorCall{.instanceIsNull = true, .resource = 32512}));
+    EXPECT_EQ(HeadlessCallsOf<GetStockObjectCall>()[0].object, BLACK_BRUSH);
 
-    const auto created = HeadlessCallsOf("CreateWindowExA");
-    ASSERT_EQ(created.size(), 1u);
-    EXPECT_EQ(created[0].values, (std::vector<int64_t>{0, WS_DLGFRAME, CW_USEDEFAULT, CW_USEDEFAULT,
-                                                       512, 384, 0, 0, 0}));
-    EXPECT_EQ(created[0].texts, (std::vector<std::string>{"Vexmont", "Vexmont 1.0"}));
-    EXPECT_EQ(HeadlessCallsOf("ShowWindow")[0].values, std::vector<int64_t>{7});
-    EXPECT_EQ(HeadlessCallsOf("UpdateWindow").size(), 1u);
-    const auto cursor = HeadlessCallsOf("ShowCursor");
-    ASSERT_EQ(cursor.size(), 1u);
-    EXPECT_EQ(cursor[0].values, std::vector<int64_t>{FALSE});
-    const auto timer = HeadlessCallsOf("SetTimer");
-    ASSERT_EQ(timer.size(), 1u);
-    EXPECT_EQ(timer[0].values, (std::vector<int64_t>{0, 20, 1}));
-    EXPECT_EQ(HeadlessCallsOf("GetMessageA")[0].values, (std::vector<int64_t>{1, 0, 0}));
-    EXPECT_EQ(HeadlessCallsOf("PostQuitMessage")[0].values, std::vector<int64_t>{0});
+    EXPECT_EQ(HeadlessCallsOf<CreateWindowCall>(),
+              (std::vector<CreateWindowCall>{{.style = WS_DLGFRAME,
+                                              .x = CW_USEDEFAULT,
+                                              .y = CW_USEDEFAULT,
+                                              .width = 512,
+                                              .height = 384,
+                                              .className = "Vexmont",
+                                              .title = "Vexmont 1.0"}}));
+    EXPECT_EQ(HeadlessCallsOf<ShowWindowCall>()[0].showCommand, 7);
+    EXPECT_EQ(HeadlessCallCount<UpdateWindowCall>(), 1);
+    EXPECT_EQ(HeadlessCallsOf<ShowCursorCall>(), std::vector<ShowCursorCall>{{.show = FALSE}});
+    EXPECT_EQ(HeadlessCallsOf<SetTimerCall>(),
+              (std::vector<SetTimerCall>{{.elapse = 20, .timerProcIsNull = true}}));
+    EXPECT_EQ(HeadlessCallsOf<GetMessageCall>()[0], (GetMessageCall{.windowIsNull = true}));
+    EXPECT_EQ(HeadlessCallsOf<PostQuitMessageCall>()[0].exitCode, 0);
 }
 
 TEST_F(Viewer, DisplayCallsCarryTheirValues) {
@@ -104,31 +122,43 @@ TEST_F(Viewer, DisplayCallsCarryTheirValues) {
     HeadlessQueueClose();
     EXPECT_EQ(run.Run(), 0);
 
+    // Fields not named are expected to be 0: null pointers, no flags.
     const int64_t descSize = sizeof(DDSURFACEDESC);
-    EXPECT_EQ(HeadlessCallsOf("DirectDrawCreate")[0].values, (std::vector<int64_t>{0, 0}));
-    EXPECT_EQ(HeadlessCallsOf("SetCooperativeLevel")[0].values, (std::vector<int64_t>{1, 0x13}));
-    EXPECT_EQ(HeadlessCallsOf("SetDisplayMode")[0].values, (std::vector<int64_t>{512, 384, 32}));
-    const auto surfaces = HeadlessCallsOf("CreateSurface");
-    ASSERT_EQ(surfaces.size(), 3u);
-    EXPECT_EQ(surfaces[0].surface, "primary");
-    EXPECT_EQ(surfaces[0].values, (std::vector<int64_t>{descSize, 0x21, 1, 0x00100218, 0, 0, 0}));
-    EXPECT_EQ(HeadlessCallsOf("GetAttachedSurface")[0].values, std::vector<int64_t>{0x00100004});
-    for (int i : {1, 2}) {
-        EXPECT_EQ(surfaces[i].surface, "offscreen" + std::to_string(i));
-        EXPECT_EQ(surfaces[i].values,
-                  (std::vector<int64_t>{descSize, 7, 1, 0x00100840, 512, 384, 0}));
-    }
-    EXPECT_EQ(HeadlessCallsOf("Lock")[0].values, (std::vector<int64_t>{0, descSize, 0, 0}));
-    EXPECT_EQ(HeadlessCallsOf("Unlock")[0].values, std::vector<int64_t>{0});
-    const auto blit = HeadlessCallsOf("BltFast");
-    ASSERT_EQ(blit.size(), 1u);
-    EXPECT_EQ(blit[0].surface, "backbuffer");
-    EXPECT_EQ(blit[0].values, (std::vector<int64_t>{0, 0, 0, 0, 512, 384, 0}));
-    EXPECT_EQ(blit[0].texts, std::vector<std::string>{"offscreen2"});
-    const auto flip = HeadlessCallsOf("Flip");
-    ASSERT_EQ(flip.size(), 1u);
-    EXPECT_EQ(flip[0].surface, "primary");
-    EXPECT_EQ(flip[0].values, (std::vector<int64_t>{0, 0}));
+    EXPECT_EQ(HeadlessCallsOf<DirectDrawCreateCall>()[0],
+              (DirectDrawCreateCall{.driver = 0, .outer = 0}));
+    EXPECT_EQ(
+        HeadlessCallsOf<SetCooperativeLevelCall>()[0],
+        (SetCooperativeLevelCall{.surface = "directdraw", .windowIsMain = true, .flags = 0x13}));
+    EXPECT_EQ(HeadlessCallsOf<SetDisplayModeCall>()[0],
+              (SetDisplayModeCall{
+                  .surface = "directdraw", .width = 512, .height = 384, .bitsPerPixel = 32}));
+    const auto drawSurface = [&](std::string name) {
+        return CreateSurfaceCall{.surface = name,
+                                 .dwSize = descSize,
+                                 .dwFlags = 7,
+                                 .dwBackBufferCount = 1,
+                                 .dwCaps = 0x00100840,
+                                 .dwWidth = 512,
+                                 .dwHeight = 384};
+    };
+    EXPECT_EQ(HeadlessCallsOf<CreateSurfaceCall>(),
+              (std::vector<CreateSurfaceCall>{{.surface = "primary",
+                                               .dwSize = descSize,
+                                               .dwFlags = 0x21,
+                                               .dwBackBufferCount = 1,
+                                               .dwCaps = 0x00100218},
+                                              drawSurface("offscreen1"),
+                                              drawSurface("offscreen2")}));
+    EXPECT_EQ(HeadlessCallsOf<GetAttachedSurfaceCall>()[0].dwCaps, 0x00100004);
+    EXPECT_EQ(HeadlessCallsOf<LockCall>()[0],
+              (LockCall{.surface = "offscreen2", .dwSize = descSize}));
+    EXPECT_EQ(HeadlessCallsOf<UnlockCall>()[0].pointer, 0);
+    const auto blits = HeadlessCallsOf<BltFastCall>();
+    ASSERT_EQ(blits.size(), 1u);
+    EXPECT_EQ(blits[0],
+              (BltFastCall{
+                  .surface = "backbuffer", .right = 512, .bottom = 384, .source = "offscreen2"}));
+    EXPECT_EQ(HeadlessCallsOf<FlipCall>(), (std::vector<FlipCall>{{.surface = "primary"}}));
 }
 
 TEST_F(Viewer, MissingFilesEndStartUpWhereTheLogSays) {
@@ -149,7 +179,7 @@ TEST_F(Viewer, MissingFilesEndStartUpWhereTheLogSays) {
     EXPECT_EQ(HeadlessFramesPresented(), 0);
     // Nothing is undone on the way out: the cursor stays hidden, the display stays set.
     EXPECT_EQ(HeadlessCursorCount(), -1);
-    EXPECT_TRUE(HeadlessCallsOf("Release").empty());
+    EXPECT_EQ(HeadlessCallCount<ReleaseCall>(), 0);
 }
 
 TEST_F(Viewer, MissingFontGivesFramesWithoutTextAndTheCounterStillCounts) {
@@ -233,9 +263,9 @@ TEST_F(Viewer, SurfacesAlternateAndAFailedLockKeepsCounterAndSurface) {
     HeadlessQueueTick();
     HeadlessQueueTick();
     EXPECT_EQ(run.Run(), 0);
-    EXPECT_EQ(SurfacesOf("Lock"),
+    EXPECT_EQ(SurfacesOf<LockCall>(),
               (std::vector<std::string>{"offscreen2", "offscreen1", "offscreen1", "offscreen2"}));
-    EXPECT_EQ(SurfacesOf("Unlock"),
+    EXPECT_EQ(SurfacesOf<UnlockCall>(),
               (std::vector<std::string>{"offscreen2", "offscreen1", "offscreen2"}));
     ASSERT_EQ(HeadlessFrames().size(), 3u);
     EXPECT_EQ(ReadCounterText(HeadlessFrames()[0]), "0.th Frame");
@@ -252,7 +282,7 @@ TEST_F(Viewer, SurfaceLossDuringTheBlitRestoresAndStillFlips) {
     EXPECT_EQ(CallsAfter("BltFast", 4),
               (std::vector<std::string>{"Restore primary", "Restore offscreen1",
                                         "Restore offscreen2", "Flip primary"}));
-    EXPECT_EQ(HeadlessCallsOf("BltFast").size(), 2u); // the lost blit is not repeated
+    EXPECT_EQ(HeadlessCallCount<BltFastCall>(), 2); // the lost blit is not repeated
     EXPECT_EQ(HeadlessFramesPresented(), 2);
     // The second frame reaches the screen whole.
     EXPECT_EQ(ReadCounterText(HeadlessFrames()[1]), "1.st Frame");
@@ -266,7 +296,7 @@ TEST_F(Viewer, RestoreStopsAtTheFirstFailureAndTheFlipStillComes) {
     EXPECT_EQ(CallsAfter("BltFast", 4),
               (std::vector<std::string>{"Flip primary", "Restore primary", "Restore offscreen1",
                                         "GetMessageA "}));
-    EXPECT_EQ(HeadlessCallsOf("Flip").size(), 1u);
+    EXPECT_EQ(HeadlessCallCount<FlipCall>(), 1);
 }
 
 TEST_F(Viewer, BusyBlitAndFlipAreRetriedOtherErrorsAreNot) {
@@ -279,9 +309,9 @@ TEST_F(Viewer, BusyBlitAndFlipAreRetriedOtherErrorsAreNot) {
     });
     HeadlessQueueTick();
     EXPECT_EQ(run.Run(), 0);
-    EXPECT_EQ(HeadlessCallsOf("BltFast").size(), 4u + 1u);
-    EXPECT_EQ(HeadlessCallsOf("Flip").size(), 3u + 1u);
-    EXPECT_TRUE(HeadlessCallsOf("Restore").empty());
+    EXPECT_EQ(HeadlessCallCount<BltFastCall>(), 4 + 1);
+    EXPECT_EQ(HeadlessCallCount<FlipCall>(), 3 + 1);
+    EXPECT_EQ(HeadlessCallCount<RestoreCall>(), 0);
     EXPECT_EQ(HeadlessFramesPresented(), 1);
     EXPECT_EQ(FrameCounter, 2);
 }
@@ -291,8 +321,8 @@ TEST_F(Viewer, ADisplayNotAt32BitsShowsNoFrame) {
     HeadlessQueueTick();
     HeadlessQueueTick();
     EXPECT_EQ(run.Run(), 0);
-    EXPECT_EQ(SurfacesOf("Lock"), (std::vector<std::string>{"offscreen2", "offscreen2"}));
-    EXPECT_EQ(SurfacesOf("Unlock"), (std::vector<std::string>{"offscreen2", "offscreen2"}));
+    EXPECT_EQ(SurfacesOf<LockCall>(), (std::vector<std::string>{"offscreen2", "offscreen2"}));
+    EXPECT_EQ(SurfacesOf<UnlockCall>(), (std::vector<std::string>{"offscreen2", "offscreen2"}));
     EXPECT_EQ(HeadlessFramesPresented(), 0);
     EXPECT_EQ(FrameCounter, 0);
 }
@@ -307,7 +337,7 @@ TEST_F(Viewer, AFailedDisplaySetUpLetsStartUpGoOnWithoutFrames) {
         HeadlessQueueTick();
         EXPECT_EQ(run.Run(), 0);
         EXPECT_EQ(run.LogLines(), CompleteLog);
-        EXPECT_TRUE(HeadlessCallsOf("Lock").empty());
+        EXPECT_EQ(HeadlessCallCount<LockCall>(), 0);
         EXPECT_EQ(HeadlessFramesPresented(), 0);
         EXPECT_EQ(FrameCounter, 0);
         EXPECT_EQ(HeadlessUseAfterRelease(), 0);
@@ -317,17 +347,14 @@ TEST_F(Viewer, AFailedDisplaySetUpLetsStartUpGoOnWithoutFrames) {
     HeadlessFail("CreateSurface", "offscreen2", DDERR_OUTOFMEMORY, 1);
     HeadlessQueueTick();
     EXPECT_EQ(run.Run(), 0);
-    EXPECT_TRUE(HeadlessCallsOf("Lock").empty());
-    EXPECT_EQ(SurfacesOf("Release"),
+    EXPECT_EQ(HeadlessCallCount<LockCall>(), 0);
+    EXPECT_EQ(SurfacesOf<ReleaseCall>(),
               (std::vector<std::string>{"primary", "offscreen1", "directdraw"}));
 }
 
 TEST(Keys, TurnAndMoveTheCameraByTheTable) {
     HeadlessReset();
-    Matrix4 start;
-    Matrix4Identity(start);
-    Matrix4RotateZ(start, CameraStartTurn);
-    Matrix4Translate(start, 0, -40, -40);
+    const Matrix4 start = StartCamera();
 
     auto expectKey = [&](WPARAM key, auto apply) {
         CameraMatrix = start;
@@ -346,7 +373,7 @@ TEST(Keys, TurnAndMoveTheCameraByTheTable) {
     for (WPARAM other : {WPARAM(0), WPARAM('A'), VK_SPACE, VK_RETURN, VK_HOME, VK_PRIOR,
                          WPARAM(0x2F), WPARAM(0xFF), WPARAM(0x10000 + VK_LEFT)})
         expectKey(other, [](Matrix4&) {});
-    EXPECT_TRUE(HeadlessCallsOf("DefWindowProcA").empty());
+    EXPECT_EQ(HeadlessCallCount<DefWindowProcCall>(), 0);
 
     // Delete moves along the camera's own viewing axis: world +z at the start.
     CameraMatrix = start;
@@ -356,10 +383,7 @@ TEST(Keys, TurnAndMoveTheCameraByTheTable) {
 }
 
 TEST(Keys, OppositeKeysCancelAndAHundredTurnsMakeAFullTurn) {
-    Matrix4 start;
-    Matrix4Identity(start);
-    Matrix4RotateZ(start, CameraStartTurn);
-    Matrix4Translate(start, 0, -40, -40);
+    const Matrix4 start = StartCamera();
     for (auto [a, b] : {std::pair{VK_LEFT, VK_RIGHT}, std::pair{VK_UP, VK_DOWN},
                         std::pair{VK_INSERT, VK_DELETE}}) {
         CameraMatrix = start;
@@ -378,11 +402,10 @@ TEST(Keys, OppositeKeysCancelAndAHundredTurnsMakeAFullTurn) {
 TEST(WindowProcedure, PassesOtherMessagesToTheDefaultHandling) {
     HeadlessReset();
     EXPECT_EQ(WindowProc(nullptr, WM_PAINT, 7, -9), 0);
-    const auto passed = HeadlessCallsOf("DefWindowProcA");
-    ASSERT_EQ(passed.size(), 1u);
-    EXPECT_EQ(passed[0].values, (std::vector<int64_t>{WM_PAINT, 7, -9}));
+    EXPECT_EQ(HeadlessCallsOf<DefWindowProcCall>(),
+              (std::vector<DefWindowProcCall>{{{.message = WM_PAINT, .wParam = 7, .lParam = -9}}}));
     EXPECT_EQ(WindowProc(nullptr, WM_DESTROY, 0, 0), 0);
-    EXPECT_EQ(HeadlessCallsOf("PostQuitMessage")[0].values, std::vector<int64_t>{0});
+    EXPECT_EQ(HeadlessCallsOf<PostQuitMessageCall>()[0].exitCode, 0);
 }
 
 TEST_F(Viewer, EscapeShowsTheCursorClosesAndEndsWithZero) {
@@ -391,13 +414,14 @@ TEST_F(Viewer, EscapeShowsTheCursorClosesAndEndsWithZero) {
     HeadlessQueueTick(); // never reached: the window is gone
     EXPECT_EQ(run.Run(), 0);
     EXPECT_EQ(HeadlessCursorCount(), 0);
-    const auto cursor = HeadlessCallsOf("ShowCursor");
+    const auto cursor = HeadlessCallsOf<ShowCursorCall>();
     ASSERT_EQ(cursor.size(), 2u);
-    EXPECT_EQ(cursor[1].values, std::vector<int64_t>{TRUE});
+    EXPECT_EQ(cursor[1].show, TRUE);
     EXPECT_EQ(CallsAfter("SendMessageA", 4),
               (std::vector<std::string>{"DefWindowProcA ", "DestroyWindow ", "PostQuitMessage ",
                                         "GetMessageA "}));
-    EXPECT_EQ(HeadlessCallsOf("SendMessageA")[0].values, (std::vector<int64_t>{WM_CLOSE, 0, 0}));
+    EXPECT_EQ(HeadlessCallsOf<SendMessageCall>()[0],
+              (SendMessageCall{{.message = WM_CLOSE, .wParam = 0, .lParam = 0}}));
     EXPECT_EQ(HeadlessFramesPresented(), 1);
     EXPECT_FALSE(HeadlessWindowAlive());
 }
@@ -417,8 +441,8 @@ TEST(ViewerStart, NoWindowEndsStartUpAtOnce) {
     HeadlessFail("CreateWindowExA", "", DDERR_GENERIC, 1);
     EXPECT_EQ(run.Run(), 0);
     EXPECT_EQ(run.LogLines(), std::vector<std::string>{"__________BSP - Log__________"});
-    EXPECT_TRUE(HeadlessCallsOf("ShowWindow").empty());
-    EXPECT_TRUE(HeadlessCallsOf("DirectDrawCreate").empty());
+    EXPECT_EQ(HeadlessCallCount<ShowWindowCall>(), 0);
+    EXPECT_EQ(HeadlessCallCount<DirectDrawCreateCall>(), 0);
     EXPECT_FALSE(HeadlessMessageLoopReached());
 }
 

@@ -30,7 +30,7 @@ TEST(Display, LockFailsCleanlyWithoutSurfacesAndReleaseIsSafe) {
     EXPECT_EQ(pixels, untouched);
     ReleaseDisplay();
     ReleaseDisplay();
-    EXPECT_TRUE(HeadlessCallsOf("Release").empty());
+    EXPECT_EQ(HeadlessCallCount<ReleaseCall>(), 0);
 }
 
 TEST(Display, LockGivesTheCurrentSurfaceAndPresentShowsItAndSwitches) {
@@ -51,7 +51,7 @@ TEST(Display, LockGivesTheCurrentSurfaceAndPresentShowsItAndSwitches) {
         EXPECT_EQ(HeadlessFrames().back().back(), colour);
     }
     std::vector<std::string> locked;
-    for (const auto& call : HeadlessCallsOf("Lock"))
+    for (const auto& call : HeadlessCallsOf<LockCall>())
         locked.push_back(call.surface);
     EXPECT_EQ(locked, (std::vector<std::string>{"offscreen2", "offscreen1", "offscreen2"}));
 
@@ -60,10 +60,10 @@ TEST(Display, LockGivesTheCurrentSurfaceAndPresentShowsItAndSwitches) {
     EXPECT_EQ(PrimarySurface, nullptr);
     EXPECT_EQ(DrawSurfaceA, nullptr);
     EXPECT_EQ(DrawSurfaceB, nullptr);
-    const size_t releases = HeadlessCallsOf("Release").size();
-    EXPECT_EQ(releases, 4u);
+    const int64_t releases = HeadlessCallCount<ReleaseCall>();
+    EXPECT_EQ(releases, 4);
     ReleaseDisplay();
-    EXPECT_EQ(HeadlessCallsOf("Release").size(), releases);
+    EXPECT_EQ(HeadlessCallCount<ReleaseCall>(), releases);
     EXPECT_EQ(HeadlessUseAfterRelease(), 0);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+#include "scene/bitmap.h"
 #include "support/files.h"
 #include "support/scene_bytes.h"
 

@@ -65,7 +65,8 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
     result = Shot(dir, {"--dir", "scene", "--out", "x.png"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(Lines(result.output), 1);
-    EXPECT_NE(result.output.find("texture"), std::string::npos);
+    EXPECT_NE(result.output.find("texture \"Textures/wall.bmp\": no such file"), std::string::npos)
+        << result.output;
 }
 
 TEST(Shot, WritesTheLastFrameWithItsCounter) {

@@ -1,4 +1,5 @@
 #include "geometry/matrix.h"
+#include "geometry/plane.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

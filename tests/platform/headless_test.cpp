@@ -93,4 +93,49 @@ TEST(HeadlessFaults, CountedPerOperationAndSurface) {
     dd->Release();
 }
 
+TEST(HeadlessRecord, KeepsTheLatestCallsAndFramesHoweverLongTheRun) {
+    HeadlessReset();
+    HWND window = MakeWindow();
+    HeadlessQueueAction([window] { SetTimer(window, 0, 20, nullptr); });
+    const int64_t ticks = 3 * int64_t(HeadlessCallLimit);
+    HeadlessQueueTick(ticks);
+    EXPECT_EQ(RunLoop(), 0);
+    // Every call is counted; only the latest are kept, oldest first, ending with the close.
+    EXPECT_EQ(HeadlessCallCount<DispatchMessageCall>(), ticks + 1);
+    const std::vector<PlatformCall> kept = HeadlessCalls();
+    ASSERT_EQ(kept.size(), HeadlessCallLimit);
+    EXPECT_EQ(std::get<DispatchMessageCall>(kept[kept.size() - 5]).message, WM_CLOSE);
+    EXPECT_EQ(CallName(kept.back()), "GetMessageA");
+
+    LPDIRECTDRAW dd = nullptr;
+    ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+    ASSERT_EQ(dd->SetCooperativeLevel(MakeWindow(), 0x13), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(2, 1, 32), DD_OK);
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    desc.dwBackBufferCount = 1;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    LPDIRECTDRAWSURFACE primary = nullptr, back = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
+    DDSCAPS caps = {DDSCAPS_BACKBUFFER};
+    ASSERT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
+    const uint32_t flips = 2 * HeadlessFrameLimit;
+    for (uint32_t i = 0; i < flips; ++i) {
+        ASSERT_EQ(back->Lock(nullptr, &desc, 0, nullptr), DD_OK);
+        static_cast<uint32_t*>(desc.lpSurface)[0] = i;
+        back->Unlock(nullptr);
+        ASSERT_EQ(primary->Flip(nullptr, 0), DD_OK);
+    }
+    EXPECT_EQ(HeadlessFramesPresented(), flips);
+    ASSERT_EQ(HeadlessFrames().size(), HeadlessFrameLimit);
+    EXPECT_EQ(HeadlessFrames().front()[0], flips - HeadlessFrameLimit);
+    EXPECT_EQ(HeadlessFrames().back()[0], flips - 1);
+    HeadlessKeepFrames(1);
+    ASSERT_EQ(HeadlessFrames().size(), 1u);
+    EXPECT_EQ(HeadlessFrames().back()[0], flips - 1);
+    primary->Release();
+    dd->Release();
+}
+
 } // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/sdl/sdl_platform.h"
+#include "platform/sdl/keys.h"
+#include "platform/sdl/presentation.h"
+#include "platform/sdl/tick_clock.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+#include "app/camera.h"
 #include "geometry/projection.h"
 #include "render/render.h"
 #include "render_test_util.h"
@@ -120,10 +121,7 @@ TEST(BspOrder, LeafInBandDrawsNothing) {
 }
 
 TEST(Camera, StartUpCameraPosition) {
-    Matrix4 camera;
-    Matrix4Identity(camera);
-    Matrix4RotateZ(camera, -3.1415925f);
-    Matrix4Translate(camera, 0, -40, -40);
+    const Matrix4 camera = StartCamera();
     Map map;
     Matrix4Identity(map.matrix);
     RenderScene(camera, map, nullptr);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/camera.h"
 #include "geometry/projection.h"
 #include "render/render.h"
 #include "scene/map.h"
@@ -183,30 +184,24 @@ std::unique_ptr<Map> LoadGoldenMap() {
 
 std::vector<NamedCamera> GoldenMapCameras() {
     std::vector<NamedCamera> cameras;
-    Matrix4 m;
-    const auto startUp = [&m] {
-        Matrix4Identity(m);
-        Matrix4RotateZ(m, -3.1415925f);
-        Matrix4Translate(m, 0, -40, -40);
-    };
-    startUp();
+    Matrix4 m = StartCamera();
     cameras.push_back({"startup", m});
 
     // Turned towards the box and moved forward along the view.
-    startUp();
+    m = StartCamera();
     Matrix4RotateY(m, -0.6f);
     Matrix4RotateX(m, 0.3f);
     Matrix4Translate(m, 0, 0, 25);
     cameras.push_back({"turned", m});
 
     // Close to the box's corner: the frustum clips and near polygons drop.
-    startUp();
+    m = StartCamera();
     Matrix4Translate(m, -20, 15, 52);
     Matrix4RotateY(m, -0.9f);
     cameras.push_back({"close", m});
 
     // Outside the room behind its near wall, looking through it.
-    startUp();
+    m = StartCamera();
     Matrix4Translate(m, 10, -10, -90);
     Matrix4RotateY(m, 0.3f);
     cameras.push_back({"outside", m});

@@ -6,20 +6,11 @@ namespace rendertest {
 
 std::unique_ptr<Texture> MakeTexture(int32_t width, int32_t height,
                                      const std::function<uint32_t(int32_t, int32_t)>& texel) {
-    auto t = std::make_unique<Texture>();
-    t->width = width;
-    t->height = height;
-    t->pixels = std::make_unique<uint32_t[]>(size_t(width) * height);
+    auto pixels = std::make_unique<uint32_t[]>(size_t(width) * height);
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x)
-            t->pixels[size_t(y) * width + x] = texel(x, y);
-    int32_t log2Width = 0;
-    while ((1 << log2Width) < width)
-        ++log2Width;
-    t->uMask = width - 1;
-    t->vMask = width * (height - 1);
-    t->vShift = 16 - log2Width;
-    return t;
+            pixels[size_t(y) * width + x] = texel(x, y);
+    return CreateTexture(width, height, std::move(pixels));
 }
 
 std::unique_ptr<Texture> SolidTexture(uint32_t colour) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry/matrix.h"
+#include "geometry/plane.h"
 
 struct MapFileVertex {
     float x = 0, y = 0, z = 0, u = 0, v = 0;

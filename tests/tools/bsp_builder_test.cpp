@@ -115,7 +115,7 @@ TEST(BspBuilder, NeighboursSplitAlongASharedEdgeGetTheSameNewVertex) {
     std::vector<MapVertex> cuts;
     for (const BspPiece& piece : pieces)
         for (const MapVertex& v : piece.v)
-            if (std::abs(SignedDistance(cut, v)) < 1e-4 && std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
+            if (std::abs(PlaneDistance(cut, v)) < 1e-4 && std::abs(v.y - (v.x * 2.5f / 3)) < 1e-4)
                 cuts.push_back(v);
     ASSERT_EQ(cuts.size(), 4u);
     for (const MapVertex& v : cuts) {

@@ -7,6 +7,7 @@
 #include <set>
 #include <stb_image_write.h>
 
+#include "app/camera.h"
 #include "geometry/projection.h"
 #include "gltf_fixtures.h"
 #include "obj_fixtures.h"
@@ -20,22 +21,6 @@ namespace {
 
 constexpr int32_t Width = 512;
 constexpr int32_t Height = 384;
-
-std::vector<uint32_t> RenderStartView(const TempDir& dir) {
-    std::vector<uint32_t> frame(size_t(Width) * Height, 0);
-    std::unique_ptr<Map> map = LoadMap(dir.File("out/Vuze.BSP"));
-    EXPECT_NE(map, nullptr);
-    if (!map) return frame;
-    Matrix4Identity(map->matrix);
-    EXPECT_TRUE(LoadMapTextures(*map, dir.File("out/Textures")));
-    SetupProjection(Width, Height);
-    Matrix4 camera;
-    Matrix4Identity(camera);
-    Matrix4RotateZ(camera, -3.1415925f);
-    Matrix4Translate(camera, 0, -40, -40);
-    RenderScene(camera, *map, frame.data());
-    return frame;
-}
 
 uint32_t At(const std::vector<uint32_t>& frame, int32_t x, int32_t y) {
     return frame[size_t(y) * Width + size_t(x)];
@@ -144,13 +129,13 @@ void CheckLetterAndSign(const std::vector<uint32_t>& frame) {
 TEST(BspcRender, LetterFIsUprightAndTheSignsArrowPointsRight) {
     TempDir dir;
     CompileLetterAndSign(dir);
-    CheckLetterAndSign(RenderStartView(dir));
+    CheckLetterAndSign(RenderStartView(dir.Path() / "out"));
 }
 
 TEST(BspcRender, GltfGivesTheSamePictureAsTheObjInEveryPackaging) {
     TempDir objDir;
     CompileLetterAndSign(objDir);
-    const std::vector<uint32_t> expected = RenderStartView(objDir);
+    const std::vector<uint32_t> expected = RenderStartView(objDir.Path() / "out");
     for (GltfPackaging packaging :
          {GltfPackaging::Files, GltfPackaging::DataUris, GltfPackaging::Binary}) {
         TempDir dir;
@@ -158,7 +143,7 @@ TEST(BspcRender, GltfGivesTheSamePictureAsTheObjInEveryPackaging) {
         const Compiled c = Compile(WriteGltf(scene, dir, packaging), dir);
         ASSERT_TRUE(c.ok) << c.messages.error;
         ASSERT_EQ(c.messages.warnings.size(), 1u) << "the sign's open edges, as from the OBJ";
-        const std::vector<uint32_t> frame = RenderStartView(dir);
+        const std::vector<uint32_t> frame = RenderStartView(dir.Path() / "out");
         CheckLetterAndSign(frame);
         size_t same = 0;
         for (size_t i = 0; i < frame.size(); ++i)
@@ -236,7 +221,7 @@ TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
         TempDir dir;
         WriteColorCube(dir, {-10, 30, -70}, {10, 50, -50}, false);
         ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
-        const std::vector<uint32_t> frame = RenderStartView(dir);
+        const std::vector<uint32_t> frame = RenderStartView(dir.Path() / "out");
         EXPECT_EQ(Colors(frame), (std::set<uint32_t>{0, FaceColors[5]}));
         EXPECT_EQ(At(frame, Width / 2, Height / 2), FaceColors[5]);
     }
@@ -245,7 +230,7 @@ TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
         TempDir dir;
         WriteColorCube(dir, {20, 0, -70}, {40, 20, -50}, false);
         ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
-        EXPECT_EQ(Colors(RenderStartView(dir)),
+        EXPECT_EQ(Colors(RenderStartView(dir.Path() / "out")),
                   (std::set<uint32_t>{0, FaceColors[0], FaceColors[3], FaceColors[5]}));
     }
     {
@@ -253,7 +238,7 @@ TEST(BspcRender, CubeShowsExactlyTheFacesTurnedTowardsTheCamera) {
         TempDir dir;
         WriteColorCube(dir, {-100, -20, -100}, {100, 100, 100}, true);
         ASSERT_TRUE(Compile(dir.File("scene.obj"), dir).ok);
-        const std::vector<uint32_t> frame = RenderStartView(dir);
+        const std::vector<uint32_t> frame = RenderStartView(dir.Path() / "out");
         std::set<uint32_t> inner;
         for (int32_t y = 3; y < Height - 3; ++y)
             for (int32_t x = 3; x < Width - 3; ++x)
@@ -275,7 +260,7 @@ TEST(BspcRender, FitStandsTheSceneCentredInFrontOfTheStartCamera) {
     BspcOptions options;
     options.fit = true;
     ASSERT_TRUE(Compile(dir.File("scene.obj"), dir, options).ok);
-    const std::vector<uint32_t> frame = RenderStartView(dir);
+    const std::vector<uint32_t> frame = RenderStartView(dir.Path() / "out");
     Box2 b;
     for (int32_t y = 0; y < Height; ++y)
         for (int32_t x = 0; x < Width; ++x)
@@ -326,8 +311,8 @@ TEST(BspcRender, SplitFacesShowTheSameTexelsAsTheWholeFace) {
     ASSERT_TRUE(a.ok && b.ok);
     EXPECT_EQ(a.summary.bsp.splits, 0);
     ASSERT_GE(b.summary.bsp.splits, 4) << "the wall was cut: " << FormatSummary(b.summary);
-    const std::vector<uint32_t> one = RenderStartView(whole);
-    const std::vector<uint32_t> two = RenderStartView(split);
+    const std::vector<uint32_t> one = RenderStartView(whole.Path() / "out");
+    const std::vector<uint32_t> two = RenderStartView(split.Path() / "out");
     int64_t compared = 0, differing = 0, holes = 0;
     for (size_t i = 0; i < one.size(); ++i) {
         if (one[i] != 0 && two[i] == 0) ++holes;

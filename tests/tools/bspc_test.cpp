@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "app/camera.h"
 #include "obj_fixtures.h"
 #include "scene/bitmap.h"
 #include "support/scene_bytes.h"
@@ -40,12 +41,8 @@ bool Contains(const std::string& text, const std::string& part) {
 // Where the start camera (at map (0, 40, -40), looking along +z, map -x to the right and
 // map +y up) shows a map point: screen pixels, 512 x 384.
 void StartCameraScreen(const MapVertex& v, double& sx, double& sy) {
-    Matrix4 camera;
-    Matrix4Identity(camera);
-    Matrix4RotateZ(camera, -3.1415925f);
-    Matrix4Translate(camera, 0, -40, -40);
     Matrix4 view;
-    Matrix4InvertAffine(camera, view);
+    Matrix4InvertAffine(StartCamera(), view);
     const float* m = view.m;
     const double x = v.x * double(m[0]) + v.y * double(m[4]) + v.z * double(m[8]) + m[12];
     const double y = v.x * double(m[1]) + v.y * double(m[5]) + v.z * double(m[9]) + m[13];
@@ -587,7 +584,7 @@ TEST(Bspc, SceneBeyondAFormatLimitFitsOrStopsWithAMessageNamingIt) {
         scene.obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\n" + scene.obj;
         const Compiled c = Compile(scene.Write(dir), dir);
         EXPECT_FALSE(c.ok);
-        EXPECT_TRUE(Contains(c.messages.error, "32767 distinct textures")) << c.messages.error;
+        EXPECT_TRUE(Contains(c.messages.error, "32768 distinct textures, more than the format's limit of 32767")) << c.messages.error;
     }
     {
         TempDir dir;

@@ -1,6 +1,11 @@
 #include "obj_fixtures.h"
 
 #include <cstdio>
+#include <gtest/gtest.h>
+
+#include "app/camera.h"
+#include "geometry/projection.h"
+#include "render/render.h"
 
 #include "support/scene_bytes.h"
 #include "tools/bspc/mesh_prep.h"
@@ -112,4 +117,17 @@ void CollectPolygons(const MapNode& node, std::vector<const MapPolygon*>& out) {
         out.push_back(&node.polygons[i]);
     if (node.flags & NodeHasFront) CollectPolygons(*node.front, out);
     if (node.flags & NodeHasBack) CollectPolygons(*node.back, out);
+}
+
+std::vector<uint32_t> RenderStartView(const std::filesystem::path& mapDir) {
+    constexpr int32_t Width = 512, Height = 384;
+    std::vector<uint32_t> frame(size_t(Width) * Height, 0);
+    std::unique_ptr<Map> map = LoadMap((mapDir / "Vuze.BSP").string());
+    EXPECT_NE(map, nullptr) << mapDir;
+    if (!map) return frame;
+    Matrix4Identity(map->matrix);
+    EXPECT_TRUE(LoadMapTextures(*map, (mapDir / "Textures").string()));
+    SetupProjection(Width, Height);
+    RenderScene(StartCamera(), *map, frame.data());
+    return frame;
 }

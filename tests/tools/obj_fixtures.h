@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -49,3 +50,7 @@ std::vector<BspTriangle> PlacedTriangles(const std::string& scenePath);
 
 // Every polygon of the tree, in pre-order.
 void CollectPolygons(const MapNode& node, std::vector<const MapPolygon*>& out);
+
+// The frame the renderer draws of the map directory from the viewer's start camera
+// (512 x 384, cleared to 0 first); all black, with a test failure, when it does not load.
+std::vector<uint32_t> RenderStartView(const std::filesystem::path& mapDir);

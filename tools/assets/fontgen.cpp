@@ -1,5 +1,6 @@
 // vexmont-fontgen FONT.ttf OUT.bmp: renders the characters 32 to 127 into the viewer's font
-// picture: 11 x 13 cells, 16 to a row, 6 rows (176 x 78), light grey on black.
+// picture: 11 x 13 cells, 16 to a row, 6 rows (176 x 78), pale yellow on black. The cell
+// layout is the one display/font.h reads.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -7,20 +8,13 @@
 #include <ft2build.h>
 #include <memory>
 #include <string>
-#include <vector>
 #include FT_FREETYPE_H
 
-#include "tools/bspc/bmp_writer.h"
+#include "display/font.h"
+#include "scene/bitmap.h"
 
 namespace {
 
-constexpr int32_t CellWidth = 11;
-constexpr int32_t CellHeight = 13;
-constexpr int32_t CellsPerRow = 16;
-constexpr int32_t FirstCharacter = 32;
-constexpr int32_t LastCharacter = 127;
-constexpr int32_t FontWidth = CellWidth * CellsPerRow;
-constexpr int32_t FontHeight = CellHeight * ((LastCharacter - FirstCharacter + 1) / CellsPerRow);
 // Pixel size and baseline chosen so that capitals and digits are 9 rows tall, descenders
 // keep 2 rows and the hinted glyphs sit on whole pixels.
 constexpr int32_t PixelSize = 13;
@@ -57,37 +51,38 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexmont-fontgen: cannot load font \"%s\"\n", argv[1]);
         return 1;
     }
-    std::vector<uint32_t> pixels(size_t(FontWidth) * FontHeight, 0);
-    for (int32_t c = FirstCharacter; c < LastCharacter; ++c) {
+    PixelImage font{std::make_unique<uint32_t[]>(size_t(FontMinWidth) * FontMinHeight),
+                    FontMinWidth, FontMinHeight};
+    for (int32_t c = FirstGlyph; c < LastGlyph; ++c) {
         if (FT_Load_Char(face.face, FT_ULong(c), FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) != 0) {
             std::fprintf(stderr, "vexmont-fontgen: no glyph for character %d\n", int(c));
             return 1;
         }
         const FT_GlyphSlot glyph = face.face->glyph;
         const FT_Bitmap& bitmap = glyph->bitmap;
-        const int32_t cellX = (c % CellsPerRow) * CellWidth;
-        const int32_t cellY = ((c - FirstCharacter) / CellsPerRow) * CellHeight;
+        const int32_t cellX = (c % GlyphsPerRow) * GlyphWidth;
+        const int32_t cellY = ((c - FirstGlyph) / GlyphsPerRow) * GlyphHeight;
         // Centre the advance in the cell; the monospaced advance is narrower than 11.
         const int32_t advance = int32_t(glyph->advance.x >> 6);
-        const int32_t left = cellX + (CellWidth - advance) / 2 + glyph->bitmap_left;
+        const int32_t left = cellX + (GlyphWidth - advance) / 2 + glyph->bitmap_left;
         const int32_t top = cellY + Baseline - glyph->bitmap_top;
         for (uint32_t row = 0; row < bitmap.rows; ++row) {
             for (uint32_t col = 0; col < bitmap.width; ++col) {
                 const int32_t x = left + int32_t(col);
                 const int32_t y = top + int32_t(row);
                 // Clip to the cell: nothing may bleed into a neighbour.
-                if (x < cellX || x >= cellX + CellWidth || y < cellY || y >= cellY + CellHeight)
+                if (x < cellX || x >= cellX + GlyphWidth || y < cellY || y >= cellY + GlyphHeight)
                     continue;
                 const double coverage = bitmap.buffer[row * uint32_t(bitmap.pitch) + col] / 255.0;
                 uint32_t value = 0;
                 for (double ink : Ink)
                     value =
                         value << 8 | uint32_t(std::lround(std::pow(coverage, 0.8) * ink * 255.0));
-                pixels[size_t(y) * FontWidth + size_t(x)] = value;
+                font.pixels[size_t(y) * FontMinWidth + size_t(x)] = value;
             }
         }
     }
-    if (!WriteBmp24(argv[2], pixels, FontWidth, FontHeight)) {
+    if (!WriteBitmap(argv[2], font)) {
         std::fprintf(stderr, "vexmont-fontgen: cannot write \"%s\"\n", argv[2]);
         return 1;
     }

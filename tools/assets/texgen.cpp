@@ -7,18 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "tools/bspc/bmp_writer.h"
+#include "scene/bitmap.h"
 
 namespace {
-
-struct Image {
-    int32_t width;
-    int32_t height;
-    std::vector<uint32_t> pixels;
-};
 
 struct Color {
     double r, g, b;
@@ -35,8 +29,8 @@ double Random(int32_t x, int32_t y, uint32_t seed) {
     return (Hash(x, y, seed) & 0xFFFFFF) / 16777216.0;
 }
 
-// Smooth value noise on a lattice of `cells` per side, wrapping at `period` lattice cells so
-// that the texture tiles.
+// Smooth value noise on the integer lattice, wrapping every periodX x periodY lattice cells
+// so that the texture tiles.
 double ValueNoise(double x, double y, int32_t periodX, int32_t periodY, uint32_t seed) {
     const int32_t x0 = int32_t(std::floor(x));
     const int32_t y0 = int32_t(std::floor(y));
@@ -80,8 +74,8 @@ Color Mix(Color a, Color b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
 
-Image Make(int32_t w, int32_t h, const std::function<Color(int32_t, int32_t)>& texel) {
-    Image image{w, h, std::vector<uint32_t>(size_t(w) * size_t(h))};
+PixelImage Make(int32_t w, int32_t h, const std::function<Color(int32_t, int32_t)>& texel) {
+    PixelImage image{std::make_unique<uint32_t[]>(size_t(w) * size_t(h)), w, h};
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x)
             image.pixels[size_t(y) * size_t(w) + size_t(x)] = Pack(texel(x, y));
@@ -89,7 +83,7 @@ Image Make(int32_t w, int32_t h, const std::function<Color(int32_t, int32_t)>& t
 }
 
 // Red clay bricks, 32 x 16 texels, half-offset every other course, light mortar.
-Image Brick() {
+PixelImage Brick() {
     return Make(128, 128, [](int32_t x, int32_t y) {
         const int32_t course = y / 16;
         const int32_t shifted = (x + (course % 2) * 16) % 128;
@@ -109,7 +103,7 @@ Image Brick() {
 }
 
 // Grey ashlar blocks for columns and arches, 64 x 32 texels.
-Image Stone() {
+PixelImage Stone() {
     return Make(128, 128, [](int32_t x, int32_t y) {
         const int32_t row = y / 32;
         const int32_t shifted = (x + (row % 2) * 32) % 128;
@@ -129,7 +123,7 @@ Image Stone() {
 }
 
 // Wooden planks running along u, 32 texels wide, with grain and staggered butt joints.
-Image Planks() {
+PixelImage Planks() {
     return Make(128, 128, [](int32_t x, int32_t y) {
         const int32_t board = y / 32;
         const int32_t by = y % 32;
@@ -148,7 +142,7 @@ Image Planks() {
 }
 
 // Brushed steel panel with a raised border and rivets.
-Image Metal() {
+PixelImage Metal() {
     return Make(64, 64, [](int32_t x, int32_t y) {
         const double streak = Fbm(x, y * 8, 64, 512, 2, 4, 41);
         Color base = Scale(Color{0.58, 0.61, 0.66}, 0.8 + 0.35 * streak);
@@ -167,7 +161,7 @@ Image Metal() {
 }
 
 // Black and white marble checker floor tiles, 64 texels each, with grout.
-Image Tiles() {
+PixelImage Tiles() {
     return Make(128, 128, [](int32_t x, int32_t y) {
         const int32_t tx = x / 64;
         const int32_t ty = y / 64;
@@ -186,7 +180,7 @@ Image Tiles() {
 }
 
 // Pale veined marble for steps and the dais.
-Image Marble() {
+PixelImage Marble() {
     return Make(128, 128, [](int32_t x, int32_t y) {
         const double turbulence = Fbm(x, y, 128, 128, 4, 5, 61);
         const double vein = std::fabs(std::sin(x * 2 * M_PI / 64 + turbulence * 10.0));
@@ -196,7 +190,7 @@ Image Marble() {
 }
 
 // Blue sky with soft clouds; tiles in both directions.
-Image Sky() {
+PixelImage Sky() {
     return Make(256, 256, [](int32_t x, int32_t y) {
         const double cloud = Fbm(x, y, 256, 256, 4, 6, 71);
         const double amount = std::clamp((cloud - 0.5) * 3.0, 0.0, 1.0);
@@ -205,7 +199,7 @@ Image Sky() {
 }
 
 // Green hedge leaves for the courtyard's planters.
-Image Leaves() {
+PixelImage Leaves() {
     return Make(64, 64, [](int32_t x, int32_t y) {
         const double n = Fbm(x, y, 64, 64, 8, 4, 81);
         const double spot = Random(x / 2, y / 2, 82);
@@ -226,13 +220,13 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     const struct {
         const char* name;
-        Image (*make)();
+        PixelImage (*make)();
     } textures[] = {{"brick", Brick}, {"stone", Stone},   {"planks", Planks}, {"metal", Metal},
                     {"tiles", Tiles}, {"marble", Marble}, {"sky", Sky},       {"leaves", Leaves}};
     for (const auto& t : textures) {
-        const Image image = t.make();
+        const PixelImage image = t.make();
         const std::string path = dir + "/" + t.name + ".bmp";
-        if (!WriteBmp24(path, image.pixels, image.width, image.height)) {
+        if (!WriteBitmap(path, image)) {
             std::fprintf(stderr, "vexmont-texgen: cannot write \"%s\"\n", path.c_str());
             return 1;
         }

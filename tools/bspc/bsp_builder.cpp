@@ -38,8 +38,8 @@ int SideOf(double distance) {
 MapVertex EdgeIntersection(const Plane& plane, MapVertex a, MapVertex b) {
     auto key = [](const MapVertex& v) { return std::tuple(v.x, v.y, v.z, v.u, v.v); };
     if (key(b) < key(a)) std::swap(a, b);
-    const double da = SignedDistance(plane, a);
-    const double db = SignedDistance(plane, b);
+    const double da = PlaneDistance(plane, a);
+    const double db = PlaneDistance(plane, b);
     const double t = da / (da - db);
     auto lerp = [t](float p, float q) { return float(double(p) + t * (double(q) - double(p))); };
     return {lerp(a.x, b.x), lerp(a.y, b.y), lerp(a.z, b.z), lerp(a.u, b.u), lerp(a.v, b.v)};
@@ -47,11 +47,8 @@ MapVertex EdgeIntersection(const Plane& plane, MapVertex a, MapVertex b) {
 
 // Twice the area.
 double DoubleArea(const MapVertex& a, const MapVertex& b, const MapVertex& c) {
-    const double e1[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
-    const double e2[3] = {double(c.x) - a.x, double(c.y) - a.y, double(c.z) - a.z};
-    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                         e1[0] * e2[1] - e1[1] * e2[0]};
-    return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    const Vector3d n = Cross(Difference(b, a), Difference(c, a));
+    return std::sqrt(Dot(n, n));
 }
 
 double PieceArea(const BspPiece& p) {
@@ -345,15 +342,11 @@ struct Builder {
 
 } // namespace
 
-double SignedDistance(const Plane& plane, const MapVertex& v) {
-    return double(plane.a) * v.x + double(plane.b) * v.y + double(plane.c) * v.z + plane.d;
-}
-
 PlaneSide ClassifyPiece(const Plane& plane, const BspPiece& piece) {
     bool front = false;
     bool back = false;
     for (const MapVertex& v : piece.v) {
-        const int side = SideOf(SignedDistance(plane, v));
+        const int side = SideOf(PlaneDistance(plane, v));
         front |= side > 0;
         back |= side < 0;
     }
@@ -370,7 +363,7 @@ void SplitPiece(const Plane& plane, const BspPiece& piece, BspPiece& front, BspP
     const size_t n = piece.v.size();
     std::vector<int> sides(n);
     for (size_t i = 0; i < n; ++i)
-        sides[i] = SideOf(SignedDistance(plane, piece.v[i]));
+        sides[i] = SideOf(PlaneDistance(plane, piece.v[i]));
     auto push = [](BspPiece& p, const MapVertex& v, int8_t edge) {
         p.v.push_back(v);
         p.edges.push_back(edge);

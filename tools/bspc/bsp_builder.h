@@ -26,7 +26,6 @@ struct BspPiece {
 };
 BspPiece PieceOf(const BspTriangle& t);
 
-double SignedDistance(const Plane& plane, const MapVertex& v);
 PlaneSide ClassifyPiece(const Plane& plane, const BspPiece& piece);
 // Cuts a piece that spans the plane in two, u and v interpolated. A new vertex on an edge of
 // the original triangle is computed from that whole edge, so neighbours sharing the edge get

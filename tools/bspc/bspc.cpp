@@ -8,7 +8,6 @@
 
 #include "tools/bspc/bsp_builder.h"
 #include "tools/bspc/map_output.h"
-#include "tools/bspc/map_writer.h"
 #include "tools/bspc/mesh_prep.h"
 #include "tools/bspc/scene_import.h"
 #include "tools/bspc/texture_convert.h"
@@ -51,10 +50,18 @@ bool BuildMap(const std::vector<BspTriangle>& triangles, const BspcOptions& opti
     std::vector<BspTriangle> all;
     CollectTriangles(*root, all);
     summary.unmatchedEdges = CountOpenEdges(all).openEdges;
-    const bool ok = EncodeMap(*root, textures.names, options.maxVertices, built.bytes,
-                              built.vertices, messages);
-    built.tooBig = built.vertices > std::min(options.maxVertices, MaxMapCount);
-    return ok;
+    const int64_t budget = std::min(options.maxVertices, MaxMapCount);
+    if (!EncodeMap(*root, textures.names, built.bytes, built.vertices, messages.error)) {
+        built.tooBig = built.vertices > budget;
+        return false;
+    }
+    if (built.vertices > budget) {
+        messages.error = "the map needs " + std::to_string(built.vertices) +
+                         " vertices, more than its budget of " + std::to_string(budget);
+        built.tooBig = true;
+        return false;
+    }
+    return true;
 }
 
 int64_t DistinctVertices(std::span<const BspTriangle> triangles) {
@@ -164,24 +171,23 @@ std::string QuotedList(const std::vector<std::string>& names) {
 }
 
 bool TrianglePlane(const MapVertex& v0, const MapVertex& v1, const MapVertex& v2, Plane& out) {
-    const double e1[3] = {double(v1.x) - v0.x, double(v1.y) - v0.y, double(v1.z) - v0.z};
-    const double e2[3] = {double(v2.x) - v0.x, double(v2.y) - v0.y, double(v2.z) - v0.z};
-    const double e3[3] = {double(v2.x) - v1.x, double(v2.y) - v1.y, double(v2.z) - v1.z};
+    const Vector3d e1 = Difference(v1, v0);
+    const Vector3d e2 = Difference(v2, v0);
+    const Vector3d e3 = Difference(v2, v1);
     // Right-hand normal of the stored order; the map's plane points the other way.
-    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                         e1[0] * e2[1] - e1[1] * e2[0]};
-    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    const Vector3d n = Cross(e1, e2);
+    const double length = std::sqrt(Dot(n, n));
     double longest = 0.0;
-    for (const double* e : {e1, e2, e3})
-        longest = std::fmax(longest, std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]));
+    for (const Vector3d& e : {e1, e2, e3})
+        longest = std::fmax(longest, std::sqrt(Dot(e, e)));
     // length is twice the area, i.e. longest edge x height.
     if (!(longest > 0.0) || !std::isfinite(length) ||
         length <= MinRelativeHeight * longest * longest)
         return false;
-    out.a = float(-n[0] / length);
-    out.b = float(-n[1] / length);
-    out.c = float(-n[2] / length);
-    out.d = float(-(double(out.a) * v0.x + double(out.b) * v0.y + double(out.c) * v0.z));
+    out.a = float(-n.x / length);
+    out.b = float(-n.y / length);
+    out.c = float(-n.z / length);
+    out.d = float(-NormalDot(out, v0));
     return true;
 }
 

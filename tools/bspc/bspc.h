@@ -12,7 +12,7 @@
 //                    faces dropped, open edges counted, simplification when the map is too big
 //   bsp_builder      the tree
 //   tjunctions       welds near-equal positions, mends cracks between neighbours
-//   map_writer       the file's bytes
+//   EncodeMap        the file's bytes (scene/map_writer, shared with vexmont-mapgen)
 //   map_output       writes into a temporary directory and moves the result into --out
 // Hostile input (broken files, huge counts, odd names) ends in messages.error, never in a
 // crash or a file the viewer cannot read.
@@ -24,18 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "geometry/matrix.h"
+#include "geometry/plane.h"
 #include "scene/map.h"
+#include "scene/map_writer.h"
 
-inline constexpr char MapFileName[] = "Vuze.BSP";
-inline constexpr char TextureDirectoryName[] = "Textures";
-inline constexpr char FontFileName[] = "Font.bmp";
-// The format's signed 16-bit counts.
-inline constexpr int32_t MaxMapCount = 32767;
-// A name must leave room for "Textures\" + name + ".bmp" and the NUL in the viewer's
-// 256-byte texture path (the 256-byte name field itself allows 255).
-inline constexpr int32_t MaxTextureNameLength =
-    TexturePathSize - int32_t(sizeof(TextureDirectoryName) - 1) - 1 - 4 - 1;
 // Vertices nearer to a splitting plane than this count as lying in it.
 inline constexpr double PlaneEpsilon = 1e-3;
 inline constexpr int32_t DefaultMaxTexture = 1024;
@@ -70,19 +62,6 @@ struct BspcMessages {
 };
 // `"a", "b" and 3 others`: one warning for many names.
 std::string QuotedList(const std::vector<std::string>& names);
-
-struct BspTriangle {
-    MapVertex v[3];
-    int32_t texture = 0;
-    Plane plane = {}; // seen from its negative side; normal opposite (v1 - v0) x (v2 - v0)
-};
-
-struct BspNode {
-    Plane plane = {};
-    std::vector<BspTriangle> polygons; // lying in the plane
-    std::unique_ptr<BspNode> front;    // positive side
-    std::unique_ptr<BspNode> back;     // negative side
-};
 
 struct BspStats {
     int64_t outputTriangles = 0;

@@ -1,14 +1,14 @@
 #include "tools/bspc/map_output.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 
-#include "tools/bspc/bmp_writer.h"
+#include "display/font.h"
+#include "platform/files.h"
+#include "scene/bitmap.h"
+#include "scene/map_format.h"
 
 namespace {
 
@@ -16,17 +16,6 @@ namespace fs = std::filesystem;
 
 constexpr char TempPattern[] = ".vexmont-bspc-XXXXXX";
 constexpr char OldTexturesName[] = "old-Textures";
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-bool WriteFile(const fs::path& path, std::span<const uint8_t> bytes) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
-    return std::fclose(file.release()) == 0;
-}
 
 // Removes the temporary directory on every way out.
 struct TempDirectory {
@@ -62,16 +51,15 @@ bool WriteMapDirectory(const std::string& outDir, std::span<const uint8_t> mapBy
     fs::create_directory(textureDir, ec);
     if (ec) return Fail(messages, "cannot create", textureDir, ec);
     for (size_t i = 0; i < textures.images.size(); ++i) {
-        const fs::path path = textureDir / (textures.names[i] + ".bmp");
-        const TextureImage& image = textures.images[i];
-        if (!WriteBmp24(path.string(), image.pixels, image.width, image.height))
+        const fs::path path = textureDir / (textures.names[i] + TextureFileExtension);
+        if (!WriteBitmap(path.string(), textures.images[i]))
             return Fail(messages, "cannot write", path, {});
     }
-    if (!WriteFile(temp.path / MapFileName, mapBytes))
+    if (!WriteHostFile((temp.path / MapFileName).string(), mapBytes))
         return Fail(messages, "cannot write", temp.path / MapFileName, {});
     const fs::path fontPath = out / FontFileName;
     const bool writeFont = !font.empty() && !fs::exists(fontPath, ec);
-    if (writeFont && !WriteFile(temp.path / FontFileName, font))
+    if (writeFont && !WriteHostFile((temp.path / FontFileName).string(), font))
         return Fail(messages, "cannot write", temp.path / FontFileName, {});
 
     // Everything is on disk: move it in, the old textures out of the way first.

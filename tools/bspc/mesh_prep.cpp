@@ -9,13 +9,15 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "app/camera.h"
+#include "app/screen.h"
+
 namespace {
 
-// The start camera: map position, and the screen's half sizes over the focal length
-// (512 x 384 at focal length 256).
-constexpr double CameraPosition[3] = {0.0, 40.0, -40.0};
+// The view's half sizes over the distance: a right angle wide (the focal length is half the
+// screen's width), and as high as the screen's shape gives.
 constexpr double HalfWidthSlope = 1.0;
-constexpr double HalfHeightSlope = 0.75;
+constexpr double HalfHeightSlope = double(ScreenHeight) / double(ScreenWidth);
 // A fitted scene's longest side, in map units: the camera moves 5 units a key press.
 constexpr double FitSize = 100.0;
 // The box's near face fills this share of the view in its tighter direction.
@@ -86,7 +88,7 @@ float CleanZero(float f) {
 
 // Box projection: the axis the face's normal leans on most picks the two others, one texel
 // per map unit, the texture upright on walls (v grows downwards, as texture rows do).
-void ProjectTexture(BspTriangle& t, const TextureImage& image) {
+void ProjectTexture(BspTriangle& t, const PixelImage& image) {
     const double n[3] = {std::fabs(t.plane.a), std::fabs(t.plane.b), std::fabs(t.plane.c)};
     for (MapVertex& v : t.v) {
         double u = 0.0;
@@ -126,12 +128,20 @@ Placement FitPlacement(const Scene& scene) {
     const double s = FitSize / longest;
     const double half[3] = {(hi[0] - lo[0]) * s / 2, (hi[1] - lo[1]) * s / 2,
                             (hi[2] - lo[2]) * s / 2};
+    // The start camera's position and axes (right, up, forward) in map space, and the box's
+    // half size along each axis (the map mirrors x and z, which leaves the sizes alone).
+    const Matrix4 camera = StartCamera();
+    const float* m = camera.m;
+    double across[3] = {0.0, 0.0, 0.0};
+    for (int axis = 0; axis < 3; ++axis)
+        for (int k = 0; k < 3; ++k)
+            across[axis] += std::fabs(double(m[4 * axis + k])) * half[k];
     // The near face's distance at which its larger side, against the view's half size in
     // that direction, fills the share.
     const double nearDistance =
-        std::fmax(half[0] / HalfWidthSlope, half[1] / HalfHeightSlope) / FitShare;
-    const double centre[3] = {CameraPosition[0], CameraPosition[1],
-                              CameraPosition[2] + nearDistance + half[2]};
+        std::fmax(across[0] / HalfWidthSlope, across[1] / HalfHeightSlope) / FitShare;
+    const double ahead = nearDistance + across[2];
+    const double centre[3] = {m[12] + m[8] * ahead, m[13] + m[9] * ahead, m[14] + m[10] * ahead};
     placement.scale = s;
     // Map = (-X, Y, -Z) x s + offset, with the box's centre landing on `centre`.
     placement.offset[0] = centre[0] + (lo[0] + hi[0]) / 2 * s;

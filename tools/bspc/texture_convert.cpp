@@ -16,14 +16,22 @@ constexpr int32_t SolidTextureSide = 8;
 // Room kept at the end of a name for "_" and a number that makes it unique.
 constexpr size_t UniqueSuffixRoom = 6;
 
+PixelImage NewImage(int32_t width, int32_t height) {
+    return {std::make_unique<uint32_t[]>(size_t(width) * size_t(height)), width, height};
+}
+
+size_t PixelCount(const PixelImage& image) {
+    return size_t(image.width) * size_t(image.height);
+}
+
 struct StbiFree {
     void operator()(unsigned char* p) const { stbi_image_free(p); }
 };
 
 // Bilinear resampling with wrap-around: textures repeat across polygons, so the edges
 // blend with the opposite side.
-TextureImage Resample(const TextureImage& in, int32_t width, int32_t height) {
-    TextureImage out{std::vector<uint32_t>(size_t(width) * size_t(height)), width, height};
+PixelImage Resample(const PixelImage& in, int32_t width, int32_t height) {
+    PixelImage out = NewImage(width, height);
     for (int32_t y = 0; y < height; ++y) {
         const double sy = (y + 0.5) * in.height / height - 0.5;
         const double fy = std::floor(sy);
@@ -54,11 +62,10 @@ TextureImage Resample(const TextureImage& in, int32_t width, int32_t height) {
 }
 
 // Halves a power-of-two side by averaging pairs of texels (a box filter, no aliasing).
-TextureImage Halve(const TextureImage& in, bool halveWidth, bool halveHeight) {
+PixelImage Halve(const PixelImage& in, bool halveWidth, bool halveHeight) {
     const int32_t sx = halveWidth ? 2 : 1;
     const int32_t sy = halveHeight ? 2 : 1;
-    TextureImage out{{}, in.width / sx, in.height / sy};
-    out.pixels.resize(size_t(out.width) * size_t(out.height));
+    PixelImage out = NewImage(in.width / sx, in.height / sy);
     for (int32_t y = 0; y < out.height; ++y)
         for (int32_t x = 0; x < out.width; ++x) {
             uint32_t pixel = 0;
@@ -86,7 +93,7 @@ int32_t LargestPowerOfTwoAtMost(int32_t n) {
 }
 
 // Decodes a material's image into RGB texels; false with `reason` when it cannot.
-bool Decode(const SceneMaterial& m, TextureImage& image, bool& transparent, std::string& reason) {
+bool Decode(const SceneMaterial& m, PixelImage& image, bool& transparent, std::string& reason) {
     int width = m.embeddedWidth;
     int height = m.embeddedHeight;
     std::unique_ptr<unsigned char, StbiFree> decoded;
@@ -107,11 +114,9 @@ bool Decode(const SceneMaterial& m, TextureImage& image, bool& transparent, std:
         reason = "it is " + std::to_string(width) + " x " + std::to_string(height) + " texels";
         return false;
     }
-    image.width = width;
-    image.height = height;
-    image.pixels.resize(size_t(width) * size_t(height));
+    image = NewImage(width, height);
     transparent = false;
-    for (size_t i = 0; i < image.pixels.size(); ++i) {
+    for (size_t i = 0; i < PixelCount(image); ++i) {
         const unsigned char* p = rgba + i * 4;
         image.pixels[i] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
         transparent |= p[3] != 255;
@@ -124,7 +129,7 @@ std::string ImageLabel(const SceneMaterial& m) {
 }
 
 // Powers of two, at most maxSide; one warning naming the image when its size changed.
-TextureImage FitSize(TextureImage image, const std::string& label, int32_t maxSide,
+PixelImage FitSize(PixelImage image, const std::string& label, int32_t maxSide,
                      BspcMessages& messages) {
     const int32_t width = image.width;
     const int32_t height = image.height;
@@ -183,12 +188,13 @@ std::string SafeTextureName(std::string_view name, size_t limit) {
 
 bool PrepareTextures(const std::vector<SceneMaterial>& materials, int32_t maxTexture,
                      TextureSet& out, BspcMessages& messages) {
-    const int32_t maxSide = LargestPowerOfTwoAtMost(std::clamp(maxTexture, 1, MaxTextureWidth));
+    const int32_t maxSide =
+        LargestPowerOfTwoAtMost(std::clamp(maxTexture, 1, std::min(MaxTextureWidth, MaxBitmapSide)));
     std::multimap<size_t, int32_t> slotsByHash;
     std::set<std::string> usedNames; // lower case: Windows folders ignore case
     std::vector<std::string> transparent;
     for (const SceneMaterial& m : materials) {
-        TextureImage image;
+        PixelImage image;
         bool drawsImage = false;
         const bool hasImage = !m.imagePath.empty() || !m.embedded.empty();
         if (hasImage) {
@@ -207,26 +213,23 @@ bool PrepareTextures(const std::vector<SceneMaterial>& materials, int32_t maxTex
             }
         }
         if (!drawsImage) {
-            image.width = SolidTextureSide;
-            image.height = SolidTextureSide;
-            image.pixels.assign(size_t(SolidTextureSide) * SolidTextureSide, m.color);
+            image = NewImage(SolidTextureSide, SolidTextureSide);
+            std::fill_n(image.pixels.get(), PixelCount(image), m.color);
         }
         out.drawsImage.push_back(drawsImage);
 
         size_t hash = std::hash<std::string_view>()(std::string_view(
-            reinterpret_cast<const char*>(image.pixels.data()), image.pixels.size() * 4));
+            reinterpret_cast<const char*>(image.pixels.get()), PixelCount(image) * 4));
         hash ^= size_t(image.width) * 0x9E3779B97F4A7C15ull + size_t(image.height);
         int32_t slot = -1;
         for (auto [it, end] = slotsByHash.equal_range(hash); it != end; ++it) {
-            const TextureImage& other = out.images[size_t(it->second)];
-            if (other.width == image.width && other.pixels == image.pixels) slot = it->second;
+            const PixelImage& other = out.images[size_t(it->second)];
+            if (other.width == image.width && other.height == image.height &&
+                std::equal(image.pixels.get(), image.pixels.get() + PixelCount(image),
+                           other.pixels.get()))
+                slot = it->second;
         }
         if (slot < 0) {
-            if (out.images.size() >= size_t(MaxMapCount)) {
-                messages.error = "the scene has more than " + std::to_string(MaxMapCount) +
-                                 " distinct textures, the format's limit";
-                return false;
-            }
             slot = int32_t(out.images.size());
             slotsByHash.emplace(hash, slot);
             const std::string stem =
@@ -240,6 +243,9 @@ bool PrepareTextures(const std::vector<SceneMaterial>& materials, int32_t maxTex
             usedNames.insert(Lower(name));
             out.names.push_back(name);
             out.images.push_back(std::move(image));
+            // One slot past the format's limit is enough to refuse: the rest stay undecoded.
+            if (out.names.size() > size_t(MaxMapCount))
+                return CheckTextureNames(out.names, messages.error);
         }
         out.slotOf.push_back(slot);
     }
@@ -248,5 +254,5 @@ bool PrepareTextures(const std::vector<SceneMaterial>& materials, int32_t maxTex
                       (transparent.size() > 1 ? " have" : " has") +
                       " transparent texels; transparency is not drawn, they show opaque");
     }
-    return true;
+    return CheckTextureNames(out.names, messages.error);
 }

@@ -12,18 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "scene/bitmap.h"
 #include "tools/bspc/bspc.h"
 #include "tools/bspc/scene_import.h"
 
-struct TextureImage {
-    std::vector<uint32_t> pixels; // 0x00RRGGBB, top row first
-    int32_t width = 0;
-    int32_t height = 0;
-};
-
 struct TextureSet {
     std::vector<std::string> names; // one per slot
-    std::vector<TextureImage> images;
+    std::vector<PixelImage> images;
     std::vector<int32_t> slotOf;  // per scene material
     std::vector<bool> drawsImage; // per scene material: false for a solid colour
 };
@@ -34,6 +29,6 @@ int32_t NearestPowerOfTwo(int32_t n);
 // only (so no "..", no separators, no ':' or control characters), never empty, never a
 // Windows device name, at most `limit` bytes.
 std::string SafeTextureName(std::string_view name, size_t limit = MaxTextureNameLength);
-// False only when the slots exceed the format's limit.
+// False only when the slots exceed the format's limit (CheckTextureNames).
 bool PrepareTextures(const std::vector<SceneMaterial>& materials, int32_t maxTexture,
                      TextureSet& out, BspcMessages& messages);

@@ -24,19 +24,26 @@ constexpr double WeldUlps = 4;
 // none do.
 constexpr int MaxMendPasses = 8;
 
-struct Position {
-    float x, y, z;
-    bool operator==(const Position& o) const { return x == o.x && y == o.y && z == o.z; }
-};
+// Vertex positions compare as floats.
+bool SamePosition(const Point3& p, const Point3& q) {
+    return p.x == q.x && p.y == q.y && p.z == q.z;
+}
 
 struct PositionHash {
-    size_t operator()(const Position& p) const {
+    size_t operator()(const Point3& p) const {
         uint64_t h = std::bit_cast<uint32_t>(p.x);
         h = h * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint32_t>(p.y);
         h = h * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint32_t>(p.z);
         return size_t(h * 0x9E3779B97F4A7C15ull);
     }
 };
+
+struct PositionEqual {
+    bool operator()(const Point3& p, const Point3& q) const { return SamePosition(p, q); }
+};
+
+using PositionSet = std::unordered_set<Point3, PositionHash, PositionEqual>;
+using PositionMap = std::unordered_map<Point3, Point3, PositionHash, PositionEqual>;
 
 struct Cell {
     int64_t x, y, z;
@@ -53,14 +60,14 @@ struct CellHash {
 struct Grid {
     double size = 1;
     double origin[3] = {0, 0, 0};
-    std::unordered_map<Cell, std::vector<Position>, CellHash> cells;
+    std::unordered_map<Cell, std::vector<Point3>, CellHash> cells;
 
     int64_t Index(double v, int axis) const {
         return int64_t(std::floor((v - origin[axis]) / size));
     }
 };
 
-void CollectPositions(const BspNode& node, std::unordered_set<Position, PositionHash>& out) {
+void CollectPositions(const BspNode& node, PositionSet& out) {
     for (const BspTriangle& t : node.polygons)
         for (const MapVertex& v : t.v)
             out.insert({v.x, v.y, v.z});
@@ -100,15 +107,15 @@ std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const MapVertex& a, const 
         cells *= last[k] - first[k] + 1;
     }
     if (cells > MaxCellsPerEdge) return points;
-    const Position pa = {a.x, a.y, a.z};
-    const Position pb = {b.x, b.y, b.z};
+    const Point3 pa = {a.x, a.y, a.z};
+    const Point3 pb = {b.x, b.y, b.z};
     for (int64_t x = first[0]; x <= last[0]; ++x)
         for (int64_t y = first[1]; y <= last[1]; ++y)
             for (int64_t z = first[2]; z <= last[2]; ++z) {
                 const auto found = grid.cells.find({x, y, z});
                 if (found == grid.cells.end()) continue;
-                for (const Position& p : found->second) {
-                    if (p == pa || p == pb) continue;
+                for (const Point3& p : found->second) {
+                    if (SamePosition(p, pa) || SamePosition(p, pb)) continue;
                     const double e[3] = {double(p.x) - a.x, double(p.y) - a.y, double(p.z) - a.z};
                     const double t = (e[0] * d[0] + e[1] * d[1] + e[2] * d[2]) / length2;
                     // A point this near an end is that end, split off by rounding: cutting
@@ -252,17 +259,17 @@ int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats, FreshPieces& 
 // The grid of every position the tree holds now.
 Grid BuildGrid(const BspNode& root) {
     Grid grid;
-    std::unordered_set<Position, PositionHash> unique;
+    PositionSet unique;
     CollectPositions(root, unique);
     if (unique.empty()) return grid;
     // Sorted, so that every cell lists its positions in one fixed order.
-    std::vector<Position> positions(unique.begin(), unique.end());
-    std::sort(positions.begin(), positions.end(), [](const Position& l, const Position& r) {
+    std::vector<Point3> positions(unique.begin(), unique.end());
+    std::sort(positions.begin(), positions.end(), [](const Point3& l, const Point3& r) {
         return std::tie(l.x, l.y, l.z) < std::tie(r.x, r.y, r.z);
     });
     double lo[3] = {positions[0].x, positions[0].y, positions[0].z};
     double hi[3] = {lo[0], lo[1], lo[2]};
-    for (const Position& p : positions) {
+    for (const Point3& p : positions) {
         const double c[3] = {p.x, p.y, p.z};
         for (int k = 0; k < 3; ++k) {
             lo[k] = std::fmin(lo[k], c[k]);
@@ -273,7 +280,7 @@ Grid BuildGrid(const BspNode& root) {
     grid.size = std::fmax(extent / GridCellsPerSide, OnEdgeDistance * 4);
     for (int k = 0; k < 3; ++k)
         grid.origin[k] = lo[k];
-    for (const Position& p : positions)
+    for (const Point3& p : positions)
         grid.cells[{grid.Index(p.x, 0), grid.Index(p.y, 1), grid.Index(p.z, 2)}].push_back(p);
     return grid;
 }
@@ -285,8 +292,7 @@ bool WithinUlps(float a, float b) {
     return std::fabs(double(a) - b) <= WeldUlps * ulp;
 }
 
-void MovePositions(BspNode& node,
-                   const std::unordered_map<Position, Position, PositionHash>& moved) {
+void MovePositions(BspNode& node, const PositionMap& moved) {
     std::vector<BspTriangle> kept;
     kept.reserve(node.polygons.size());
     for (BspTriangle& t : node.polygons) {
@@ -308,33 +314,33 @@ void MovePositions(BspNode& node,
 } // namespace
 
 int64_t WeldNearPositions(BspNode& root, BspStats& stats) {
-    std::unordered_set<Position, PositionHash> unique;
+    PositionSet unique;
     CollectPositions(root, unique);
-    std::vector<Position> positions(unique.begin(), unique.end());
-    std::sort(positions.begin(), positions.end(), [](const Position& l, const Position& r) {
+    std::vector<Point3> positions(unique.begin(), unique.end());
+    std::sort(positions.begin(), positions.end(), [](const Point3& l, const Point3& r) {
         return std::tie(l.x, l.y, l.z) < std::tie(r.x, r.y, r.z);
     });
     // Cells a little larger than the widest tolerance anywhere in the scene, so that near
     // pairs lie in the same or neighbouring cells.
     float largest = 0.0f;
-    for (const Position& p : positions)
+    for (const Point3& p : positions)
         largest = std::fmax(largest, std::fmax(std::fabs(p.x), std::fmax(std::fabs(p.y),
                                                                          std::fabs(p.z))));
     const double cell = 2 * WeldUlps * (double(std::nextafter(largest, HUGE_VALF)) - largest);
     if (!(cell > 0)) return 0;
     std::unordered_map<Cell, std::vector<uint32_t>, CellHash> cells;
-    auto cellOf = [cell](const Position& p) {
+    auto cellOf = [cell](const Point3& p) {
         return Cell{int64_t(std::floor(p.x / cell)), int64_t(std::floor(p.y / cell)),
                     int64_t(std::floor(p.z / cell))};
     };
     for (uint32_t i = 0; i < positions.size(); ++i)
         cells[cellOf(positions[i])].push_back(i);
     // Each position moves onto the first (in sorted order) of the near ones found before it.
-    std::unordered_map<Position, Position, PositionHash> moved;
+    PositionMap moved;
     std::vector<uint32_t> target(positions.size());
     for (uint32_t i = 0; i < positions.size(); ++i) {
         target[i] = i;
-        const Position& p = positions[i];
+        const Point3& p = positions[i];
         const Cell c = cellOf(p);
         for (int64_t dx = -1; dx <= 1; ++dx)
             for (int64_t dy = -1; dy <= 1; ++dy)
@@ -342,7 +348,7 @@ int64_t WeldNearPositions(BspNode& root, BspStats& stats) {
                     const auto found = cells.find({c.x + dx, c.y + dy, c.z + dz});
                     if (found == cells.end()) continue;
                     for (uint32_t j : found->second) {
-                        const Position& q = positions[j];
+                        const Point3& q = positions[j];
                         if (j < i && target[j] == j && target[j] < target[i] &&
                             WithinUlps(p.x, q.x) && WithinUlps(p.y, q.y) && WithinUlps(p.z, q.z))
                             target[i] = j;

@@ -3,13 +3,8 @@
 //
 //   vexmont-shot [--dir DIR] [--camera M] [--keys K] [--frames N] --out FILE
 #include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,9 +12,10 @@
 
 #include <stb_image_write.h>
 
-#include "app/log.h"
 #include "app/viewer.h"
+#include "platform/files.h"
 #include "platform/headless/headless.h"
+#include "tools/headless_run/headless_run.h"
 
 namespace {
 
@@ -45,36 +41,11 @@ struct Options {
     std::string out;
 };
 
-std::vector<std::string> SplitCommas(std::string_view text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        parts.emplace_back(text.substr(start, comma - start));
-        if (comma == std::string_view::npos) return parts;
-        start = comma + 1;
-    }
-}
-
 std::string Lower(std::string_view text) {
     std::string out(text);
     for (char& c : out)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return out;
-}
-
-bool ParseCamera(std::string_view text, Matrix4& m) {
-    const std::vector<std::string> parts = SplitCommas(text);
-    if (parts.size() != 16) return false;
-    for (size_t i = 0; i < 16; ++i) {
-        const char* begin = parts[i].c_str();
-        char* end = nullptr;
-        errno = 0;
-        const float value = std::strtof(begin, &end);
-        if (end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(value)) return false;
-        m.m[i] = value;
-    }
-    return true;
 }
 
 bool ParseKeys(std::string_view text, std::vector<WPARAM>& keys) {
@@ -92,17 +63,6 @@ bool ParseKeys(std::string_view text, std::vector<WPARAM>& keys) {
         }
         if (!known) return false;
     }
-    return true;
-}
-
-bool ParseFrames(std::string_view text, long& frames) {
-    const std::string s(text);
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(s.c_str(), &end, 10);
-    if (s.empty() || *end != '\0' || errno == ERANGE || value < 1 || value > MaxFrames)
-        return false;
-    frames = value;
     return true;
 }
 
@@ -128,7 +88,7 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
             if (!ParseKeys(value, options.keys))
                 return "--keys takes left, right, up, down, insert, delete";
         } else if (arg == "--frames") {
-            if (!ParseFrames(value, options.frames))
+            if (!ParseWholeNumber(value, 1, MaxFrames, options.frames))
                 return "--frames needs a whole number from 1 to " + std::to_string(MaxFrames);
         } else if (arg == "--out") {
             options.out = value;
@@ -140,24 +100,6 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
     if (!HasExtension(options.out, ".png") && !HasExtension(options.out, ".ppm"))
         return "--out must end in .png or .ppm";
     return "";
-}
-
-std::string LastLogLine() {
-    std::ifstream log(LogFileName);
-    std::string line, last;
-    while (std::getline(log, line))
-        last = line;
-    return last;
-}
-
-// What the log's last line says about where start-up stopped.
-std::string StartFailure() {
-    if (HeadlessCallsOf("ShowWindow").empty()) return "the window could not be created";
-    const std::string last = LastLogLine();
-    if (last == "Loading tree ..") return "the map \"Vuze.BSP\" could not be loaded";
-    if (last == "Loading textures ...") return "a texture in \"Textures\" could not be loaded";
-    if (last == "    OK") return "the frame buffer could not be allocated";
-    return "start-up stopped after \"" + last + "\" in BSP.log";
 }
 
 std::vector<uint8_t> ToRgb(const std::vector<uint32_t>& pixels) {
@@ -175,11 +117,12 @@ bool WriteImage(const std::string& path, const std::vector<uint32_t>& pixels) {
     if (HasExtension(path, ".png"))
         return stbi_write_png(path.c_str(), ScreenWidth, ScreenHeight, 3, rgb.data(),
                               ScreenWidth * 3) != 0;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fprintf(f, "P6\n%d %d\n255\n", int(ScreenWidth), int(ScreenHeight));
-    const bool written = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
-    return std::fclose(f) == 0 && written;
+    char header[32];
+    const int length = std::snprintf(header, sizeof header, "P6\n%d %d\n255\n", int(ScreenWidth),
+                                     int(ScreenHeight));
+    std::vector<uint8_t> ppm(header, header + length);
+    ppm.insert(ppm.end(), rgb.begin(), rgb.end());
+    return WriteHostFile(path, ppm);
 }
 
 } // namespace
@@ -217,8 +160,7 @@ int main(int argc, char** argv) {
     }
     for (WPARAM key : options.keys)
         HeadlessQueueKey(key);
-    for (long i = 0; i < options.frames; ++i)
-        HeadlessQueueTick();
+    HeadlessQueueTick(options.frames);
     HeadlessQueueClose();
 
     WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);

@@ -1,12 +1,18 @@
-// DirectDraw in memory: surfaces are pixel arrays, Flip captures the frame it shows.
-#include <algorithm>
+#include "platform/common/memory_ddraw.h"
+
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "platform/headless/state.h"
-#include "platform/memory_surface.h"
+#include "platform/common/host.h"
+#include "platform/common/windows.h"
 
 namespace {
+
+int64_t Value(const void* pointer) {
+    return int64_t(reinterpret_cast<intptr_t>(pointer));
+}
 
 class Surface final : public IDirectDrawSurface {
   public:
@@ -27,12 +33,15 @@ class Surface final : public IDirectDrawSurface {
     int32_t width, height;
     bool primary;
     std::vector<uint32_t> pixels;
-    Surface* attached = nullptr;
-    bool lost = false;
+    Surface* attached = nullptr;   // the primary surface's back buffer
+    Surface* chainOwner = nullptr; // the back buffer's primary surface
     bool locked = false;
     int references = 1;
 
-    bool Released(const char* operation);
+    // The checks every call but Release starts with: a released surface, then a fault.
+    std::optional<HRESULT> Refused(std::string_view operation) const;
+    // The primary surface and its back buffer share the screen's loss.
+    bool Lost() const { return (primary || chainOwner) && ScreenLost(); }
 };
 
 class DirectDraw final : public IDirectDraw {
@@ -44,6 +53,7 @@ class DirectDraw final : public IDirectDraw {
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) override;
 
     int references = 1;
+    HWND window = nullptr;
     int32_t modeWidth = 0, modeHeight = 0;
     int offscreenCount = 0;
 };
@@ -51,10 +61,7 @@ class DirectDraw final : public IDirectDraw {
 struct DisplayState {
     std::vector<std::unique_ptr<DirectDraw>> objects;
     std::vector<std::unique_ptr<Surface>> surfaces;
-    std::vector<std::vector<uint32_t>> frames;
-    int64_t framesPresented = 0;
-    size_t keepFrames = 0;
-    DWORD reportedBits = 32;
+    DWORD reportedBits = MemoryPixelBits;
     int useAfterRelease = 0;
 };
 
@@ -63,32 +70,46 @@ DisplayState& State() {
     return state;
 }
 
-bool Surface::Released(const char* operation) {
-    if (references > 0) return false;
-    RecordCall("UseAfterRelease", label, {}, {operation});
+void RecordUseAfterRelease(const std::string& object, std::string_view operation) {
+    RecordCall(UseAfterReleaseCall{object, std::string(operation)});
     ++State().useAfterRelease;
-    return true;
+}
+
+bool ValidSize(DWORD width, DWORD height) {
+    return width > 0 && height > 0 && width <= MaxSurfaceSide && height <= MaxSurfaceSide;
+}
+
+std::optional<HRESULT> Surface::Refused(std::string_view operation) const {
+    if (references <= 0) {
+        RecordUseAfterRelease(label, operation);
+        return DDERR_SURFACELOST;
+    }
+    return TakeFault(operation, label);
 }
 
 ULONG Surface::Release() {
-    RecordCall("Release", label, {});
-    if (Released("Release")) return 0;
-    --references;
-    // The back buffer belongs to the primary surface's chain and goes with it.
-    if (references == 0 && attached) attached->references = 0;
+    RecordCall(ReleaseCall{label});
+    if (references <= 0) {
+        RecordUseAfterRelease(label, ReleaseCall::Name);
+        return 0;
+    }
+    if (--references == 0 && primary) {
+        // The back buffer belongs to the primary surface's chain and goes with it.
+        if (attached) attached->references = 0;
+        ScreenClose();
+    }
     return ULONG(references);
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect,
                          DWORD trans) {
-    RECT r = sourceRect ? *sourceRect : RECT{0, 0, 0, 0};
+    const RECT r = sourceRect ? *sourceRect : RECT{0, 0, 0, 0};
     auto* from = static_cast<Surface*>(source);
-    RecordCall("BltFast", label, {x, y, r.left, r.top, r.right, r.bottom, trans},
-               {from ? from->label : ""});
-    if (Released("BltFast")) return DDERR_SURFACELOST;
-    if (auto fault = TakeFault("BltFast", label)) return *fault;
+    RecordCall(
+        BltFastCall{label, x, y, r.left, r.top, r.right, r.bottom, trans, from ? from->label : ""});
+    if (auto refused = Refused(BltFastCall::Name)) return *refused;
     if (!from || !sourceRect) return DDERR_INVALIDPARAMS;
-    if (lost || from->lost) return DDERR_SURFACELOST;
+    if (Lost() || from->Lost()) return DDERR_SURFACELOST;
     if (from->locked || locked) return DDERR_SURFACEBUSY;
     if (r.left < 0 || r.top < 0 || r.right > from->width || r.bottom > from->height ||
         r.left > r.right || r.top > r.bottom || int64_t(x) + (r.right - r.left) > width ||
@@ -102,98 +123,97 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE targetOverride, DWORD flags) {
-    RecordCall("Flip", label, {Value(targetOverride), flags});
-    if (Released("Flip")) return DDERR_SURFACELOST;
-    if (auto fault = TakeFault("Flip", label)) return *fault;
+    RecordCall(FlipCall{label, Value(targetOverride), flags});
+    if (auto refused = Refused(FlipCall::Name)) return *refused;
     if (!primary || !attached || targetOverride) return DDERR_INVALIDPARAMS;
-    if (lost) return DDERR_SURFACELOST;
-    std::swap(pixels, attached->pixels);
-    DisplayState& state = State();
-    ++state.framesPresented;
-    state.frames.push_back(pixels);
-    if (state.keepFrames && state.frames.size() > state.keepFrames)
-        state.frames.erase(state.frames.begin(),
-                           state.frames.end() - std::ptrdiff_t(state.keepFrames));
-    return DD_OK;
+    if (Lost()) return DDERR_SURFACELOST;
+    return ScreenPresent(pixels, attached->pixels, width, height);
 }
 
 HRESULT Surface::GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* found) {
-    RecordCall("GetAttachedSurface", label, {caps ? caps->dwCaps : 0});
-    if (Released("GetAttachedSurface")) return DDERR_SURFACELOST;
-    if (auto fault = TakeFault("GetAttachedSurface", label)) return *fault;
+    RecordCall(GetAttachedSurfaceCall{label, caps ? caps->dwCaps : 0});
+    if (auto refused = Refused(GetAttachedSurfaceCall::Name)) return *refused;
     if (!caps || !(caps->dwCaps & DDSCAPS_BACKBUFFER) || !attached) return DDERR_NOTFOUND;
     *found = attached;
     return DD_OK;
 }
 
 HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE event) {
-    RecordCall("Lock", label,
-               {Value(rect), desc ? int64_t(desc->dwSize) : -1, flags, Value(event)});
-    if (Released("Lock")) return DDERR_SURFACELOST;
-    if (auto fault = TakeFault("Lock", label)) return *fault;
+    RecordCall(
+        LockCall{label, Value(rect), desc ? int64_t(desc->dwSize) : -1, flags, Value(event)});
+    if (auto refused = Refused(LockCall::Name)) return *refused;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC) || rect) return DDERR_INVALIDPARAMS;
-    if (lost) return DDERR_SURFACELOST;
+    if (Lost()) return DDERR_SURFACELOST;
     if (locked) return DDERR_SURFACEBUSY;
     locked = true;
-    DescribeLockedSurface(*desc, width, height, pixels.data(), State().reportedBits);
+    desc->dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_LPSURFACE;
+    desc->dwHeight = DWORD(height);
+    desc->dwWidth = DWORD(width);
+    desc->lPitch = width * 4;
+    desc->lpSurface = pixels.data();
+    desc->ddpfPixelFormat = {};
+    desc->ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+    desc->ddpfPixelFormat.dwFlags = DDPF_RGB;
+    desc->ddpfPixelFormat.dwRGBBitCount = State().reportedBits;
+    desc->ddpfPixelFormat.dwRBitMask = 0x00FF0000;
+    desc->ddpfPixelFormat.dwGBitMask = 0x0000FF00;
+    desc->ddpfPixelFormat.dwBBitMask = 0x000000FF;
     return DD_OK;
 }
 
 HRESULT Surface::Restore() {
-    RecordCall("Restore", label, {});
-    if (Released("Restore")) return DDERR_SURFACELOST;
-    if (auto fault = TakeFault("Restore", label)) return *fault;
-    lost = false;
-    if (attached) attached->lost = false;
-    return DD_OK;
+    RecordCall(RestoreCall{label});
+    if (auto refused = Refused(RestoreCall::Name)) return *refused;
+    // Memory surfaces are never lost; only the screen behind the primary can be.
+    return primary ? ScreenRestore() : DD_OK;
 }
 
 HRESULT Surface::Unlock(LPVOID surfaceData) {
-    RecordCall("Unlock", label, {Value(surfaceData)});
-    if (Released("Unlock")) return DDERR_SURFACELOST;
-    if (auto fault = TakeFault("Unlock", label)) return *fault;
+    RecordCall(UnlockCall{label, Value(surfaceData)});
+    if (auto refused = Refused(UnlockCall::Name)) return *refused;
     if (!locked) return DDERR_NOTLOCKED;
     locked = false;
     return DD_OK;
 }
 
 ULONG DirectDraw::Release() {
-    RecordCall("Release", "directdraw", {});
+    RecordCall(ReleaseCall{"directdraw"});
     if (references <= 0) {
-        RecordCall("UseAfterRelease", "directdraw", {}, {"Release"});
-        ++State().useAfterRelease;
+        RecordUseAfterRelease("directdraw", ReleaseCall::Name);
         return 0;
     }
-    return ULONG(--references);
+    if (--references == 0) ScreenRelease();
+    return ULONG(references);
 }
 
 HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
                                   IUnknown* outer) {
     const bool isPrimary = desc && (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE);
     std::string label = isPrimary ? "primary" : "offscreen" + std::to_string(offscreenCount + 1);
-    RecordCall("CreateSurface", label,
-               {desc ? int64_t(desc->dwSize) : -1, desc ? desc->dwFlags : 0,
-                desc ? desc->dwBackBufferCount : 0, desc ? desc->ddsCaps.dwCaps : 0,
-                desc ? desc->dwWidth : 0, desc ? desc->dwHeight : 0, Value(outer)});
+    RecordCall(CreateSurfaceCall{label, desc ? int64_t(desc->dwSize) : -1, desc ? desc->dwFlags : 0,
+                                 desc ? desc->dwBackBufferCount : 0,
+                                 desc ? desc->ddsCaps.dwCaps : 0, desc ? desc->dwWidth : 0,
+                                 desc ? desc->dwHeight : 0, Value(outer)});
     if (references <= 0) return DDERR_GENERIC;
-    if (auto fault = TakeFault("CreateSurface", label)) return *fault;
+    if (auto fault = TakeFault(CreateSurfaceCall::Name, label)) return *fault;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC) || outer) return DDERR_INVALIDPARAMS;
     auto& surfaces = State().surfaces;
     if (isPrimary) {
         const bool wantsBack = (desc->dwFlags & DDSD_BACKBUFFERCOUNT) &&
                                desc->dwBackBufferCount == 1 &&
                                (desc->ddsCaps.dwCaps & DDSCAPS_FLIP);
-        if (!wantsBack) return DDERR_INVALIDPARAMS;
+        if (!wantsBack || modeWidth == 0) return DDERR_INVALIDPARAMS;
+        if (!ScreenOpen()) return DDERR_GENERIC;
         surfaces.push_back(std::make_unique<Surface>(label, modeWidth, modeHeight, true));
         Surface* front = surfaces.back().get();
         surfaces.push_back(std::make_unique<Surface>("backbuffer", modeWidth, modeHeight, false));
         front->attached = surfaces.back().get();
+        front->attached->chainOwner = front;
         *surface = front;
         return DD_OK;
     }
     const DWORD sized = DDSD_WIDTH | DDSD_HEIGHT;
-    if ((desc->dwFlags & sized) != sized || desc->dwWidth == 0 || desc->dwHeight == 0 ||
-        desc->dwWidth > 16384 || desc->dwHeight > 16384)
+    if ((desc->dwFlags & sized) != sized || !ValidSize(desc->dwWidth, desc->dwHeight))
         return DDERR_INVALIDPARAMS;
     ++offscreenCount;
     surfaces.push_back(
@@ -202,17 +222,22 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* sur
     return DD_OK;
 }
 
-HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
-    RecordCall("SetCooperativeLevel", "directdraw",
-               {window != nullptr && window == HeadlessMainWindow(), flags});
-    if (auto fault = TakeFault("SetCooperativeLevel", "")) return *fault;
-    return window ? DD_OK : DDERR_INVALIDPARAMS;
+HRESULT DirectDraw::SetCooperativeLevel(HWND target, DWORD flags) {
+    RecordCall(SetCooperativeLevelCall{"directdraw",
+                                       target != nullptr && target == Windows().mainWindow, flags});
+    if (auto fault = TakeFault(SetCooperativeLevelCall::Name, "")) return *fault;
+    if (!IsLiveWindow(target)) return DDERR_INVALIDPARAMS;
+    window = target;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) {
-    RecordCall("SetDisplayMode", "directdraw", {width, height, bitsPerPixel});
-    if (auto fault = TakeFault("SetDisplayMode", "")) return *fault;
-    if (width == 0 || height == 0 || width > 16384 || height > 16384) return DDERR_INVALIDPARAMS;
+    RecordCall(SetDisplayModeCall{"directdraw", width, height, bitsPerPixel});
+    if (auto fault = TakeFault(SetDisplayModeCall::Name, "")) return *fault;
+    if (!ValidSize(width, height) || bitsPerPixel != MemoryPixelBits) return DDERR_INVALIDPARAMS;
+    if (const HRESULT result = ScreenSetMode(window, int32_t(width), int32_t(height));
+        result != DD_OK)
+        return result;
     modeWidth = int32_t(width);
     modeHeight = int32_t(height);
     return DD_OK;
@@ -224,32 +249,18 @@ void ResetDirectDraw() {
     State() = DisplayState{};
 }
 
-void HeadlessLoseSurfaces() {
-    for (auto& surface : State().surfaces)
-        if (surface->primary || surface->label == "backbuffer") surface->lost = true;
-}
-
-void HeadlessSetReportedBitCount(DWORD bits) {
+void SetReportedBitCount(DWORD bits) {
     State().reportedBits = bits;
 }
 
-const std::vector<std::vector<uint32_t>>& HeadlessFrames() {
-    return State().frames;
-}
-int64_t HeadlessFramesPresented() {
-    return State().framesPresented;
-}
-void HeadlessKeepFrames(size_t count) {
-    State().keepFrames = count;
-}
-int HeadlessUseAfterRelease() {
+int UseAfterReleaseCount() {
     return State().useAfterRelease;
 }
 
 HRESULT WINAPI DirectDrawCreate(GUID* driver, LPDIRECTDRAW* directDraw, IUnknown* outer) {
-    RecordCall("DirectDrawCreate", "", {Value(driver), Value(outer)});
+    RecordCall(DirectDrawCreateCall{Value(driver), Value(outer)});
     *directDraw = nullptr;
-    if (auto fault = TakeFault("DirectDrawCreate", "")) return *fault;
+    if (auto fault = TakeFault(DirectDrawCreateCall::Name, "")) return *fault;
     State().objects.push_back(std::make_unique<DirectDraw>());
     *directDraw = State().objects.back().get();
     return DD_OK;

@@ -34,9 +34,7 @@ void DrawNodePolygons(const MapNode& node, uint32_t* frameBuffer, const Map& map
 } // namespace
 
 void DrawBspNode(const MapNode& node, uint32_t* frameBuffer, const Map& map) {
-    const Point3 c = CameraPosition();
-    const Plane& p = node.plane;
-    const double dist = double(p.a) * c.x + double(p.b) * c.y + double(p.c) * c.z + p.d;
+    const double dist = PlaneDistance(node.plane, CameraPosition());
     const MapNode* front = (node.flags & NodeHasFront) ? node.front.get() : nullptr;
     const MapNode* back = (node.flags & NodeHasBack) ? node.back.get() : nullptr;
 

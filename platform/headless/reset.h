@@ -1,0 +1,5 @@
+// What the parts of the in-memory platform reset for HeadlessReset.
+#pragma once
+
+void ResetRecord();
+void ResetScreen();
