@@ -35,6 +35,8 @@ mkdir -p "$check"
 export WINEPREFIX=$root/build-windows/wineprefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# A server left from an earlier run of this prefix ends first.
+[ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
 rm -rf "$WINEPREFIX"
 
 xvfb_pid=""
@@ -74,6 +76,9 @@ set_virtual_desktop() {
   wineserver -k 2>/dev/null || true
   wineserver -w
   wineserver -p
+  # Wine's own background processes (services, the desktop) start now, away from any pipe:
+  # started by a test program under ctest they would keep its output open and it would wait.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
 }
 set_virtual_desktop on
 prepared=$(date +%s)
@@ -132,7 +137,7 @@ shows() {
     fi
     sleep 0.5
   done
-  cp "$check/screen.ppm" "$check/screen-$1.ppm"
+  cp "$check/screen.ppm" "$check/screen-$1.ppm" 2>/dev/null || true
   fail "frame '$1' not on the screen: $out (screen in $check/screen-$1.ppm)"
 }
 # key KEY...: key-downs to the viewer, the pointer over its frame (the X focus follows it).
