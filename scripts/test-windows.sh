@@ -9,6 +9,7 @@
 # Everything runs in a fresh Wine prefix under build-windows/. Exit code 1 when any check
 # failed. Installs its Debian packages when run as root, like the other scripts.
 set -euo pipefail
+trap 'echo "test-windows.sh: stopped by a failing command at line $LINENO" >&2' ERR
 cd "$(dirname "$0")/.."
 root=$PWD
 source scripts/packages.sh
