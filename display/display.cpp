@@ -65,9 +65,9 @@ void InitDisplay(HWND window, int32_t width, int32_t height) {
     DisplayHeight = height;
     if (DirectDrawCreate(nullptr, &DirectDrawObject, nullptr) != DD_OK) return;
     if (DirectDrawObject->SetCooperativeLevel(window, CooperativeFlags) != DD_OK) return;
-    if (DirectDrawObject->SetDisplayMode(DWORD(width), DWORD(height), DisplayBitsPerPixel) != DD_OK &&
-        !UseDesktopMode(width, height))
-        return;
+    const HRESULT ownMode =
+        DirectDrawObject->SetDisplayMode(DWORD(width), DWORD(height), DisplayBitsPerPixel);
+    if (ownMode != DD_OK && !UseDesktopMode(width, height)) return;
 
     std::memset(&SurfaceDesc, 0, sizeof SurfaceDesc);
     SurfaceDesc.dwSize = sizeof SurfaceDesc;

@@ -32,8 +32,8 @@ void HeadlessQueueAction(std::function<void()> action);
 // The next count calls of operation (0 or less: every call) return result instead of
 // their work. surface narrows it to one surface: "primary", "backbuffer", "offscreen1",
 // "offscreen2", ... in order of creation; empty matches any. Operations: DirectDrawCreate,
-// SetCooperativeLevel, SetDisplayMode, GetDisplayMode, CreateSurface, GetAttachedSurface, Lock, Unlock,
-// BltFast, Flip, Restore, CreateWindowExA (fails with a null window).
+// SetCooperativeLevel, SetDisplayMode, GetDisplayMode, CreateSurface, GetAttachedSurface,
+// Lock, Unlock, BltFast, Flip, Restore, CreateWindowExA (fails with a null window).
 void HeadlessFail(std::string_view operation, std::string_view surface, HRESULT result,
                   int count = 1);
 // Loses the primary surface and its back buffer (the screen's memory) until the primary

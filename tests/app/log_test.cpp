@@ -21,9 +21,9 @@ TEST(Log, BannerThenOneLinePerMessageInOrder) {
     WriteLog("DDraw is running..");
     WriteLog("");
     WriteLog("100% %s %d %n done");
-    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________" LINE_END
-                                          "DDraw is running.." LINE_END LINE_END
-                                          "100% %s %d %n done" LINE_END);
+    EXPECT_EQ(ReadWholeFile(LogFileName),
+              "__________BSP - Log__________" LINE_END "DDraw is running.." LINE_END LINE_END
+              "100% %s %d %n done" LINE_END);
 }
 
 TEST(Log, ASecondRunReplacesThePreviousLog) {
@@ -33,7 +33,8 @@ TEST(Log, ASecondRunReplacesThePreviousLog) {
     WriteLog("Loading tree ..");
     CreateLog();
     WriteLog("Rendering !");
-    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________" LINE_END "Rendering !" LINE_END);
+    EXPECT_EQ(ReadWholeFile(LogFileName),
+              "__________BSP - Log__________" LINE_END "Rendering !" LINE_END);
 }
 
 TEST(Log, AnUnwritableLogIsIgnored) {

@@ -387,7 +387,8 @@ TEST_F(Viewer, ARefusedDisplayModeShowsTheFramesInTheMiddleOfTheDesktopsMode) {
         ASSERT_EQ(HeadlessFrames().size(), 2u);
         const std::vector<uint32_t>& screen = HeadlessFrames().front();
         ASSERT_EQ(screen.size(), size_t(HeadlessDesktopWidth) * HeadlessDesktopHeight);
-        const int32_t left = (HeadlessDesktopWidth - 512) / 2, top = (HeadlessDesktopHeight - 384) / 2;
+        const int32_t left = (HeadlessDesktopWidth - 512) / 2,
+                      top = (HeadlessDesktopHeight - 384) / 2;
         size_t wrong = 0;
         for (int32_t y = 0; y < HeadlessDesktopHeight; ++y)
             for (int32_t x = 0; x < HeadlessDesktopWidth; ++x) {

@@ -29,7 +29,8 @@ size_t Differences(const std::vector<uint32_t>& screen, const std::vector<uint32
     for (int32_t y = 0; y < FrameH; ++y)
         for (int32_t x = 0; x < FrameW; ++x) {
             if (!withCounter && InCounter(x, y)) continue;
-            if (screen[size_t(oy + y) * VirtualScreenWidth + ox + x] != frame[size_t(y) * FrameW + x] &&
+            if (screen[size_t(oy + y) * VirtualScreenWidth + ox + x] !=
+                    frame[size_t(y) * FrameW + x] &&
                 ++count > limit)
                 return count;
         }
@@ -40,7 +41,8 @@ size_t Differences(const std::vector<uint32_t>& screen, const std::vector<uint32
 
 int main(int argc, char** argv) {
     if (argc < 4 || argc > 5 || (argc == 5 && std::string(argv[4]) != "--with-counter")) {
-        std::fprintf(stderr, "usage: screen-match DISPLAY EXPECTED.ppm SCRATCH_DIR [--with-counter]\n");
+        std::fprintf(stderr,
+                     "usage: screen-match DISPLAY EXPECTED.ppm SCRATCH_DIR [--with-counter]\n");
         return 2;
     }
     const bool withCounter = argc == 5;
@@ -54,15 +56,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no screenshot of %s (see %s/xwd.txt)\n", argv[1], argv[3]);
         return 2;
     }
-    WritePpm(std::filesystem::path(argv[3]) / "screen.ppm", VirtualScreenWidth,
-             VirtualScreenHeight, screen);
+    WritePpm(std::filesystem::path(argv[3]) / "screen.ppm", VirtualScreenWidth, VirtualScreenHeight,
+             screen);
 
     // The likely places first (the corner of a screen in the frame's own mode, the middle of
     // a larger one), then everywhere; each place is given up once it is no closer.
     std::vector<std::pair<int32_t, int32_t>> places = {
         {0, 0}, {(VirtualScreenWidth - FrameW) / 2, (VirtualScreenHeight - FrameH) / 2}};
     for (int32_t oy = 0; oy + FrameH <= VirtualScreenHeight; ++oy)
-        for (int32_t ox = 0; ox + FrameW <= VirtualScreenWidth; ++ox) places.emplace_back(ox, oy);
+        for (int32_t ox = 0; ox + FrameW <= VirtualScreenWidth; ++ox)
+            places.emplace_back(ox, oy);
     size_t best = SIZE_MAX;
     int32_t bestX = 0, bestY = 0;
     for (const auto& [ox, oy] : places) {

@@ -46,8 +46,8 @@ std::vector<uint32_t> ReadXwd(const std::filesystem::path& path) {
     // Pixels of 4 bytes, or of 3 (xwd writes the screen packed so while Wine draws on it).
     const uint32_t bytes = bitsPerPixel / 8;
     if (width != VirtualScreenWidth || height != VirtualScreenHeight ||
-        (bitsPerPixel != 32 && bitsPerPixel != 24) || redMask != 0xFF0000 ||
-        greenMask != 0xFF00 || blueMask != 0xFF || bytesPerLine < width * bytes ||
+        (bitsPerPixel != 32 && bitsPerPixel != 24) || redMask != 0xFF0000 || greenMask != 0xFF00 ||
+        blueMask != 0xFF || bytesPerLine < width * bytes ||
         data.size() < start + size_t(bytesPerLine) * height)
         return {};
     std::vector<uint32_t> pixels(size_t(width) * height);
