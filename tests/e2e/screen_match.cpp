@@ -60,24 +60,33 @@ int main(int argc, char** argv) {
              screen);
 
     // The likely places first (the corner of a screen in the frame's own mode, the middle of
-    // a larger one), then everywhere; each place is given up once it is no closer.
-    std::vector<std::pair<int32_t, int32_t>> places = {
-        {0, 0}, {(VirtualScreenWidth - FrameW) / 2, (VirtualScreenHeight - FrameH) / 2}};
-    for (int32_t oy = 0; oy + FrameH <= VirtualScreenHeight; ++oy)
-        for (int32_t ox = 0; ox + FrameW <= VirtualScreenWidth; ++ox)
-            places.emplace_back(ox, oy);
+    // a larger one), then everywhere. Elsewhere a place is compared in full only when a
+    // sample of its pixels matches, so that a screen without the frame is told quickly.
+    const int32_t middleX = (VirtualScreenWidth - FrameW) / 2;
+    const int32_t middleY = (VirtualScreenHeight - FrameH) / 2;
     size_t best = SIZE_MAX;
     int32_t bestX = 0, bestY = 0;
-    for (const auto& [ox, oy] : places) {
+    for (const auto& [ox, oy] : {std::pair{0, 0}, std::pair{middleX, middleY}}) {
         const size_t count = Differences(screen, frame, ox, oy, withCounter, best);
-        if (count >= best) continue;
-        best = count;
-        bestX = ox;
-        bestY = oy;
-        if (best == 0) {
-            std::printf("frame at (%d, %d)\n", ox, oy);
-            return 0;
+        if (count < best) best = count, bestX = ox, bestY = oy;
+    }
+    std::vector<std::pair<int32_t, int32_t>> sample;
+    for (int32_t y = FrameH / 16; y < FrameH; y += FrameH / 8)
+        for (int32_t x = FrameW / 16; x < FrameW; x += FrameW / 8)
+            if (withCounter || !InCounter(x, y)) sample.emplace_back(x, y);
+    for (int32_t oy = 0; best != 0 && oy + FrameH <= VirtualScreenHeight; ++oy)
+        for (int32_t ox = 0; best != 0 && ox + FrameW <= VirtualScreenWidth; ++ox) {
+            bool candidate = true;
+            for (const auto& [x, y] : sample)
+                candidate = candidate && screen[size_t(oy + y) * VirtualScreenWidth + ox + x] ==
+                                             frame[size_t(y) * FrameW + x];
+            if (!candidate) continue;
+            const size_t count = Differences(screen, frame, ox, oy, withCounter, best);
+            if (count < best) best = count, bestX = ox, bestY = oy;
         }
+    if (best == 0) {
+        std::printf("frame at (%d, %d)\n", bestX, bestY);
+        return 0;
     }
     std::printf("no match: closest at (%d, %d) with %zu differing pixels\n", bestX, bestY, best);
     return 1;
