@@ -17,6 +17,10 @@ inline constexpr UINT_PTR FrameTimerId = 0;
 inline constexpr UINT FrameTimerPeriod = 20;
 // The resource number of the program's icon; it has none, so no icon is found.
 inline constexpr uintptr_t ProgramIconResource = 32512;
+// The system's arrow cursor and application icon (IDC_ARROW, IDI_APPLICATION), given as
+// numbers: the system header's names are wide-character resources in a UNICODE build.
+inline constexpr uintptr_t SystemArrowCursor = 32512;
+inline constexpr uintptr_t SystemApplicationIcon = 32512;
 // One hundredth of a turn, as a single-precision angle.
 inline constexpr float KeyTurnAngle = 0.06283185f;
 inline constexpr float KeyMoveDistance = 5.0f;

@@ -12,6 +12,8 @@ int UseDrawSurfaceA = 0;
 int32_t DisplayWidth = 0;
 int32_t DisplayHeight = 0;
 DDSURFACEDESC SurfaceDesc = {};
+int32_t FrameLeft = 0;
+int32_t FrameTop = 0;
 
 static_assert(CooperativeFlags == 0x13);
 static_assert(PrimarySurfaceCaps == 0x00100218);
@@ -20,19 +22,52 @@ static_assert(DrawSurfaceCaps == 0x00100840);
 static_assert(PrimarySurfaceFlags == 0x21);
 static_assert(DrawSurfaceFlags == 7);
 
+namespace {
+
+// The display refused the frame's own mode: keep the desktop's size, at 32 bits, if the
+// frame fits, and place the frame in its middle. False when no such mode is set.
+bool UseDesktopMode(int32_t width, int32_t height) {
+    DDSURFACEDESC mode = {};
+    mode.dwSize = sizeof mode;
+    if (DirectDrawObject->GetDisplayMode(&mode) != DD_OK) return false;
+    if (mode.dwWidth < DWORD(width) || mode.dwHeight < DWORD(height)) return false;
+    if (DirectDrawObject->SetDisplayMode(mode.dwWidth, mode.dwHeight, DisplayBitsPerPixel) != DD_OK)
+        return false;
+    FrameLeft = int32_t(mode.dwWidth - DWORD(width)) / 2;
+    FrameTop = int32_t(mode.dwHeight - DWORD(height)) / 2;
+    return true;
+}
+
+// Black over the whole surface, row by row at its own pitch: the frame covers only the
+// middle of a larger screen. A surface that cannot be locked is left as it is.
+void ClearSurface(LPDIRECTDRAWSURFACE surface) {
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    if (surface->Lock(nullptr, &desc, 0, nullptr) != DD_OK) return;
+    auto* row = static_cast<uint8_t*>(desc.lpSurface);
+    const size_t rowBytes = size_t(desc.dwWidth) * (desc.ddpfPixelFormat.dwRGBBitCount / 8);
+    for (DWORD y = 0; y < desc.dwHeight; ++y, row += desc.lPitch)
+        std::memset(row, 0, rowBytes);
+    surface->Unlock(nullptr);
+}
+
+} // namespace
+
 void InitDisplay(HWND window, int32_t width, int32_t height) {
     // The state a program starts with; the objects of an earlier set-up in this process
     // belong to a platform that has since been reset.
     DirectDrawObject = nullptr;
     PrimarySurface = BackBuffer = DrawSurfaceA = DrawSurfaceB = nullptr;
     UseDrawSurfaceA = 0;
+    FrameLeft = FrameTop = 0;
 
     DisplayWidth = width;
     DisplayHeight = height;
     if (DirectDrawCreate(nullptr, &DirectDrawObject, nullptr) != DD_OK) return;
     if (DirectDrawObject->SetCooperativeLevel(window, CooperativeFlags) != DD_OK) return;
-    if (DirectDrawObject->SetDisplayMode(DWORD(width), DWORD(height), DisplayBitsPerPixel) != DD_OK)
-        return;
+    const HRESULT ownMode =
+        DirectDrawObject->SetDisplayMode(DWORD(width), DWORD(height), DisplayBitsPerPixel);
+    if (ownMode != DD_OK && !UseDesktopMode(width, height)) return;
 
     std::memset(&SurfaceDesc, 0, sizeof SurfaceDesc);
     SurfaceDesc.dwSize = sizeof SurfaceDesc;
@@ -44,6 +79,10 @@ void InitDisplay(HWND window, int32_t width, int32_t height) {
     DDSCAPS backCaps = {};
     backCaps.dwCaps = BackBufferCaps;
     if (PrimarySurface->GetAttachedSurface(&backCaps, &BackBuffer) != DD_OK) return;
+    if (FrameLeft != 0 || FrameTop != 0) {
+        ClearSurface(PrimarySurface);
+        ClearSurface(BackBuffer);
+    }
 
     SurfaceDesc.dwFlags = DrawSurfaceFlags;
     SurfaceDesc.dwHeight = DWORD(height);
@@ -82,7 +121,7 @@ void PresentDisplay() {
     // No wait flags: a busy blit or flip is retried here, at once and without limit.
     HRESULT result;
     do {
-        result = BackBuffer->BltFast(0, 0, surface, &source, 0);
+        result = BackBuffer->BltFast(DWORD(FrameLeft), DWORD(FrameTop), surface, &source, 0);
     } while (result == DDERR_WASSTILLDRAWING);
     if (result == DDERR_SURFACELOST) RestoreSurfaces();
 

@@ -15,6 +15,10 @@ extern int UseDrawSurfaceA;
 extern int32_t DisplayWidth;
 extern int32_t DisplayHeight;
 extern DDSURFACEDESC SurfaceDesc;
+// Where the frame's top-left pixel sits on the screen: (0, 0) in the frame's own display
+// mode; in the middle of the screen when the display refused that mode and kept a larger one.
+extern int32_t FrameLeft;
+extern int32_t FrameTop;
 
 inline constexpr DWORD CooperativeFlags = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE;
 inline constexpr DWORD DisplayBitsPerPixel = 32;
@@ -26,7 +30,9 @@ inline constexpr DWORD DrawSurfaceCaps =
 inline constexpr DWORD PrimarySurfaceFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
 inline constexpr DWORD DrawSurfaceFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
 
-// Silent on failure: whatever was created stays for ReleaseDisplay.
+// Silent on failure: whatever was created stays for ReleaseDisplay. When the display
+// refuses width x height at 32 bits (many of today's drivers lack 512 x 384), the desktop's
+// own size at 32 bits is used instead, cleared to black, with the frame in its middle.
 void InitDisplay(HWND window, int32_t width, int32_t height);
 // 1 with the current drawing surface's pixels stored at *where (rows exactly width x 4
 // bytes apart); 0 with nothing stored when the surface cannot be locked or is missing.

@@ -142,6 +142,8 @@ struct IDirectDraw {
                                   IUnknown* outer) = 0;
     virtual HRESULT SetCooperativeLevel(HWND window, DWORD flags) = 0;
     virtual HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) = 0;
+    // The current display mode: width, height, pitch and pixel format.
+    virtual HRESULT GetDisplayMode(LPDDSURFACEDESC desc) = 0;
 
   protected:
     ~IDirectDraw() = default;

@@ -9,6 +9,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h makes LoadBitmap a macro for its own LoadBitmapA/W; our BMP reader
+// (scene/bitmap.h) has that name, and a file may include both.
+#undef LoadBitmap
 #else
 
 #include <cstdint>
@@ -91,9 +94,6 @@ struct WNDCLASSEXA {
 inline LPCSTR MAKEINTRESOURCEA(uintptr_t id) {
     return reinterpret_cast<LPCSTR>(id);
 }
-
-inline const LPCSTR IDC_ARROW = MAKEINTRESOURCEA(32512);
-inline const LPCSTR IDI_APPLICATION = MAKEINTRESOURCEA(32512);
 
 inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_PAINT = 0x000F;

@@ -116,6 +116,12 @@ struct SetDisplayModeCall {
     int64_t width = 0, height = 0, bitsPerPixel = 0;
     bool operator==(const SetDisplayModeCall&) const = default;
 };
+struct GetDisplayModeCall {
+    static constexpr std::string_view Name = "GetDisplayMode";
+    std::string surface; // "directdraw"
+    int64_t dwSize = 0;  // -1: a null desc
+    bool operator==(const GetDisplayModeCall&) const = default;
+};
 // A desc of -1 size stands for a null desc.
 struct CreateSurfaceCall {
     static constexpr std::string_view Name = "CreateSurface";
@@ -178,7 +184,7 @@ using PlatformCall =
                  UpdateWindowCall, ShowCursorCall, LoadIconCall, LoadCursorCall, GetStockObjectCall,
                  SetTimerCall, GetMessageCall, DispatchMessageCall, DefWindowProcCall,
                  SendMessageCall, PostQuitMessageCall, DirectDrawCreateCall,
-                 SetCooperativeLevelCall, SetDisplayModeCall, CreateSurfaceCall,
+                 SetCooperativeLevelCall, SetDisplayModeCall, GetDisplayModeCall, CreateSurfaceCall,
                  GetAttachedSurfaceCall, LockCall, UnlockCall, BltFastCall, FlipCall, RestoreCall,
                  ReleaseCall, UseAfterReleaseCall>;
 

@@ -20,6 +20,8 @@ std::optional<HRESULT> TakeFault(std::string_view operation, std::string_view su
 // The display mode for window (the cooperative window, possibly gone); the size and depth
 // are already checked.
 HRESULT ScreenSetMode(HWND window, int32_t width, int32_t height);
+// The size of the desktop, the display mode before any change; 0 x 0 when unknown.
+void ScreenDesktopSize(int32_t& width, int32_t& height);
 // The primary surface is being made; false when the screen cannot show one.
 bool ScreenOpen();
 // Whether the primary surface and its back buffer are lost.

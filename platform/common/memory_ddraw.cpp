@@ -51,6 +51,7 @@ class DirectDraw final : public IDirectDraw {
                           IUnknown* outer) override;
     HRESULT SetCooperativeLevel(HWND window, DWORD flags) override;
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) override;
+    HRESULT GetDisplayMode(LPDDSURFACEDESC desc) override;
 
     int references = 1;
     HWND window = nullptr;
@@ -240,6 +241,28 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel
         return result;
     modeWidth = int32_t(width);
     modeHeight = int32_t(height);
+    return DD_OK;
+}
+
+HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
+    RecordCall(GetDisplayModeCall{"directdraw", desc ? int64_t(desc->dwSize) : -1});
+    if (auto fault = TakeFault(GetDisplayModeCall::Name, "")) return *fault;
+    if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
+    int32_t width = modeWidth, height = modeHeight;
+    if (width == 0) ScreenDesktopSize(width, height);
+    if (width <= 0 || height <= 0) return DDERR_GENERIC;
+    *desc = {};
+    desc->dwSize = sizeof(DDSURFACEDESC);
+    desc->dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
+    desc->dwHeight = DWORD(height);
+    desc->dwWidth = DWORD(width);
+    desc->lPitch = width * 4;
+    desc->ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+    desc->ddpfPixelFormat.dwFlags = DDPF_RGB;
+    desc->ddpfPixelFormat.dwRGBBitCount = MemoryPixelBits;
+    desc->ddpfPixelFormat.dwRBitMask = 0x00FF0000;
+    desc->ddpfPixelFormat.dwGBitMask = 0x0000FF00;
+    desc->ddpfPixelFormat.dwBBitMask = 0x000000FF;
     return DD_OK;
 }
 

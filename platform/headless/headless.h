@@ -32,8 +32,8 @@ void HeadlessQueueAction(std::function<void()> action);
 // The next count calls of operation (0 or less: every call) return result instead of
 // their work. surface narrows it to one surface: "primary", "backbuffer", "offscreen1",
 // "offscreen2", ... in order of creation; empty matches any. Operations: DirectDrawCreate,
-// SetCooperativeLevel, SetDisplayMode, CreateSurface, GetAttachedSurface, Lock, Unlock,
-// BltFast, Flip, Restore, CreateWindowExA (fails with a null window).
+// SetCooperativeLevel, SetDisplayMode, GetDisplayMode, CreateSurface, GetAttachedSurface,
+// Lock, Unlock, BltFast, Flip, Restore, CreateWindowExA (fails with a null window).
 void HeadlessFail(std::string_view operation, std::string_view surface, HRESULT result,
                   int count = 1);
 // Loses the primary surface and its back buffer (the screen's memory) until the primary
@@ -43,6 +43,8 @@ void HeadlessLoseSurfaces();
 // call and no frame (HeadlessFramesPresented still counts), and no call allocates.
 void HeadlessSetRecording(bool on);
 bool HeadlessRecording();
+// The desktop's size, which GetDisplayMode reports before any mode is set.
+inline constexpr int32_t HeadlessDesktopWidth = 1024, HeadlessDesktopHeight = 768;
 // Bits per pixel that Lock reports (32 by default).
 void HeadlessSetReportedBitCount(DWORD bits);
 

@@ -32,6 +32,11 @@ HRESULT ScreenSetMode(HWND, int32_t, int32_t) {
     return DD_OK;
 }
 
+void ScreenDesktopSize(int32_t& width, int32_t& height) {
+    width = HeadlessDesktopWidth;
+    height = HeadlessDesktopHeight;
+}
+
 bool ScreenOpen() {
     return true;
 }

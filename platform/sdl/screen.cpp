@@ -89,6 +89,18 @@ HRESULT ScreenSetMode(HWND window, int32_t width, int32_t height) {
     return DD_OK;
 }
 
+void ScreenDesktopSize(int32_t& width, int32_t& height) {
+    SDL_DisplayMode mode;
+    SDL_Window* window = SdlWindowOf(TheScreen().window);
+    const int display = window ? std::max(SDL_GetWindowDisplayIndex(window), 0) : 0;
+    if (SDL_GetDesktopDisplayMode(display, &mode) != 0) {
+        width = height = 0;
+        return;
+    }
+    width = mode.w;
+    height = mode.h;
+}
+
 bool ScreenOpen() {
     return MakeRenderer();
 }

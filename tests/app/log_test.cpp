@@ -6,16 +6,24 @@
 
 namespace {
 
+// The log is written in text mode: each line ends as the system's text files do.
+#ifdef _WIN32
+#define LINE_END "\r\n"
+#else
+#define LINE_END "\n"
+#endif
+
 TEST(Log, BannerThenOneLinePerMessageInOrder) {
     TempDir dir;
     ScopedWorkingDirectory cwd(dir.Path());
     CreateLog();
-    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________\n");
+    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________" LINE_END);
     WriteLog("DDraw is running..");
     WriteLog("");
     WriteLog("100% %s %d %n done");
-    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________\nDDraw is running..\n\n"
-                                          "100% %s %d %n done\n");
+    EXPECT_EQ(ReadWholeFile(LogFileName),
+              "__________BSP - Log__________" LINE_END "DDraw is running.." LINE_END LINE_END
+              "100% %s %d %n done" LINE_END);
 }
 
 TEST(Log, ASecondRunReplacesThePreviousLog) {
@@ -25,7 +33,8 @@ TEST(Log, ASecondRunReplacesThePreviousLog) {
     WriteLog("Loading tree ..");
     CreateLog();
     WriteLog("Rendering !");
-    EXPECT_EQ(ReadWholeFile(LogFileName), "__________BSP - Log__________\nRendering !\n");
+    EXPECT_EQ(ReadWholeFile(LogFileName),
+              "__________BSP - Log__________" LINE_END "Rendering !" LINE_END);
 }
 
 TEST(Log, AnUnwritableLogIsIgnored) {

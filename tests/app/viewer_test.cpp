@@ -328,11 +328,16 @@ TEST_F(Viewer, ADisplayNotAt32BitsShowsNoFrame) {
 }
 
 TEST_F(Viewer, AFailedDisplaySetUpLetsStartUpGoOnWithoutFrames) {
-    for (const char* step : {"DirectDrawCreate", "SetCooperativeLevel", "SetDisplayMode",
-                             "CreateSurface", "GetAttachedSurface"}) {
+    // SetDisplayMode twice: the frame's own mode and then the desktop's.
+    for (const auto& [step, count] :
+         std::vector<std::pair<const char*, int>>{{"DirectDrawCreate", 1},
+                                                  {"SetCooperativeLevel", 1},
+                                                  {"SetDisplayMode", 2},
+                                                  {"CreateSurface", 1},
+                                                  {"GetAttachedSurface", 1}}) {
         SCOPED_TRACE(step);
         HeadlessReset();
-        HeadlessFail(step, "", DDERR_GENERIC, 1);
+        HeadlessFail(step, "", DDERR_GENERIC, count);
         HeadlessQueueTick();
         HeadlessQueueTick();
         EXPECT_EQ(run.Run(), 0);
@@ -350,6 +355,51 @@ TEST_F(Viewer, AFailedDisplaySetUpLetsStartUpGoOnWithoutFrames) {
     EXPECT_EQ(HeadlessCallCount<LockCall>(), 0);
     EXPECT_EQ(SurfacesOf<ReleaseCall>(),
               (std::vector<std::string>{"primary", "offscreen1", "directdraw"}));
+}
+
+// Drivers of today may lack 512 x 384: the frames then show in the middle of the desktop's
+// mode, on black, and the log reads as ever.
+TEST_F(Viewer, ARefusedDisplayModeShowsTheFramesInTheMiddleOfTheDesktopsMode) {
+    HeadlessQueueTick();
+    ASSERT_EQ(run.Run(), 0);
+    ASSERT_EQ(HeadlessFrames().size(), 1u);
+    const std::vector<uint32_t> own = HeadlessFrames().back();
+    ASSERT_EQ(own.size(), 512u * 384);
+
+    for (const char* failing : {"", "GetDisplayMode"}) {
+        SCOPED_TRACE(failing);
+        HeadlessReset();
+        HeadlessFail("SetDisplayMode", "", DDERR_INVALIDPARAMS, 1);
+        if (*failing) HeadlessFail(failing, "", DDERR_GENERIC, 1);
+        HeadlessQueueTick();
+        HeadlessQueueTick();
+        EXPECT_EQ(run.Run(), 0);
+        EXPECT_EQ(run.LogLines(), CompleteLog);
+        if (*failing) {
+            EXPECT_EQ(HeadlessFramesPresented(), 0);
+            continue;
+        }
+        EXPECT_EQ(HeadlessCallsOf<SetDisplayModeCall>().back(),
+                  (SetDisplayModeCall{.surface = "directdraw",
+                                      .width = HeadlessDesktopWidth,
+                                      .height = HeadlessDesktopHeight,
+                                      .bitsPerPixel = 32}));
+        ASSERT_EQ(HeadlessFrames().size(), 2u);
+        const std::vector<uint32_t>& screen = HeadlessFrames().front();
+        ASSERT_EQ(screen.size(), size_t(HeadlessDesktopWidth) * HeadlessDesktopHeight);
+        const int32_t left = (HeadlessDesktopWidth - 512) / 2,
+                      top = (HeadlessDesktopHeight - 384) / 2;
+        size_t wrong = 0;
+        for (int32_t y = 0; y < HeadlessDesktopHeight; ++y)
+            for (int32_t x = 0; x < HeadlessDesktopWidth; ++x) {
+                const bool inFrame = x >= left && x < left + 512 && y >= top && y < top + 384;
+                const uint32_t expected =
+                    inFrame ? own[size_t(y - top) * 512 + size_t(x - left)] : 0u;
+                wrong += screen[size_t(y) * HeadlessDesktopWidth + x] != expected;
+            }
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_EQ(HeadlessUseAfterRelease(), 0);
+    }
 }
 
 TEST(Keys, TurnAndMoveTheCameraByTheTable) {

@@ -2,6 +2,7 @@
 #include "geometry/plane.h"
 
 #include <cmath>
+#include <numbers>
 #include <gtest/gtest.h>
 
 namespace {
@@ -29,7 +30,7 @@ TEST(Matrix4, MultiplyAppliesSecondArgumentFirstAndMayAlias) {
     const Matrix4 a = Translation(1, 0, 0);
     Matrix4 b;
     Matrix4Identity(b);
-    Matrix4RotateZ(b, float(M_PI / 2));
+    Matrix4RotateZ(b, float(std::numbers::pi / 2));
 
     Matrix4 out;
     Matrix4Multiply(a, b, out);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "platform/headless/headless.h"
 
@@ -60,8 +61,17 @@ TEST(HeadlessFaults, CountedPerOperationAndSurface) {
     EXPECT_EQ(dd, nullptr);
     ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
     ASSERT_EQ(dd->SetCooperativeLevel(window, 0x13), DD_OK);
-    ASSERT_EQ(dd->SetDisplayMode(8, 4, 32), DD_OK);
+    // The display mode: the desktop's until one is set.
     DDSURFACEDESC desc = {};
+    EXPECT_EQ(dd->GetDisplayMode(&desc), DDERR_INVALIDPARAMS); // no size given
+    desc.dwSize = sizeof desc;
+    ASSERT_EQ(dd->GetDisplayMode(&desc), DD_OK);
+    EXPECT_EQ(std::tuple(desc.dwWidth, desc.dwHeight, desc.ddpfPixelFormat.dwRGBBitCount),
+              std::tuple(DWORD(HeadlessDesktopWidth), DWORD(HeadlessDesktopHeight), DWORD(32)));
+    ASSERT_EQ(dd->SetDisplayMode(8, 4, 32), DD_OK);
+    ASSERT_EQ(dd->GetDisplayMode(&desc), DD_OK);
+    EXPECT_EQ(std::tuple(desc.dwWidth, desc.dwHeight, desc.lPitch), std::tuple(8u, 4u, 32));
+    desc = {};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
     desc.dwWidth = 8;

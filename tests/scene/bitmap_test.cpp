@@ -5,6 +5,8 @@
 
 #include "support/files.h"
 #include "support/scene_bytes.h"
+// On Windows the system's windows.h comes with it, whose LoadBitmap macro must not rename ours.
+#include "platform/win32.h"
 
 namespace {
 

@@ -43,17 +43,21 @@ std::vector<uint32_t> ReadXwd(const std::filesystem::path& path) {
     const uint32_t redMask = field(14), greenMask = field(15), blueMask = field(16);
     const uint32_t colours = field(19);
     const size_t start = size_t(headerSize) + size_t(colours) * 12;
-    if (width != VirtualScreenWidth || height != VirtualScreenHeight || bitsPerPixel != 32 ||
-        redMask != 0xFF0000 || greenMask != 0xFF00 || blueMask != 0xFF ||
+    // Pixels of 4 bytes, or of 3 (xwd writes the screen packed so while Wine draws on it).
+    const uint32_t bytes = bitsPerPixel / 8;
+    if (width != VirtualScreenWidth || height != VirtualScreenHeight ||
+        (bitsPerPixel != 32 && bitsPerPixel != 24) || redMask != 0xFF0000 || greenMask != 0xFF00 ||
+        blueMask != 0xFF || bytesPerLine < width * bytes ||
         data.size() < start + size_t(bytesPerLine) * height)
         return {};
     std::vector<uint32_t> pixels(size_t(width) * height);
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x) {
             const auto* p = reinterpret_cast<const uint8_t*>(data.data() + start +
-                                                             size_t(y) * bytesPerLine + x * 4);
-            const uint32_t value = byteOrder ? uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]
-                                             : uint32_t(p[3]) << 24 | p[2] << 16 | p[1] << 8 | p[0];
+                                                             size_t(y) * bytesPerLine + x * bytes);
+            uint32_t value = 0;
+            for (uint32_t i = 0; i < bytes; ++i)
+                value |= uint32_t(p[byteOrder ? i : bytes - 1 - i]) << (8 * (bytes - 1 - i));
             pixels[size_t(y) * width + x] = value & 0xFFFFFF;
         }
     return pixels;
