@@ -255,9 +255,11 @@ std::string FormatSummary(const BspcSummary& s) {
                            (long long)s.simplifiedTo);
     std::snprintf(text + n, sizeof text - size_t(n),
                   "output triangles %lld, vertices %d of %d, splits %lld, t-junctions mended "
-                  "%lld, textures %d, nodes %lld, depth %d, time %.2f s, peak memory %lld MB",
+                  "%lld, open edges %lld in the scene and %lld in the map, textures %d, nodes "
+                  "%lld, depth %d, time %.2f s, peak memory %lld MB",
                   (long long)s.bsp.outputTriangles, s.vertices, MaxMapCount,
-                  (long long)s.bsp.splits, (long long)s.mendedTJunctions, s.textures,
+                  (long long)s.bsp.splits, (long long)s.mendedTJunctions,
+                  (long long)s.openEdges, (long long)s.unmatchedEdges, s.textures,
                   (long long)s.bsp.nodes, s.bsp.depth, s.seconds,
                   (long long)((s.peakMemoryKb + 512) / 1024));
     std::string summary = text;
