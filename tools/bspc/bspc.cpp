@@ -159,6 +159,25 @@ void BspcMessages::WarnCount(int64_t count, const std::string& before, const std
     if (count != 0) Warn(before + std::to_string(count) + after);
 }
 
+void BspcMessages::WarnMaterials(const std::string& before, const std::string& material,
+                                 const std::string& one, const std::string& many) {
+    auto cause = std::find_if(materialCauses.begin(), materialCauses.end(), [&](const auto& c) {
+        return c.before == before && c.one == one && c.many == many;
+    });
+    if (cause == materialCauses.end()) {
+        warnings.emplace_back();
+        cause = materialCauses.insert(materialCauses.end(),
+                                      {before, one, many, {}, warnings.size() - 1});
+    }
+    if (std::find(cause->materials.begin(), cause->materials.end(), material) !=
+        cause->materials.end())
+        return;
+    cause->materials.push_back(material);
+    const bool several = cause->materials.size() > 1;
+    warnings[cause->line] = before + (several ? "materials " : "material ") +
+                            QuotedList(cause->materials) + (several ? many : one);
+}
+
 std::string QuotedList(const std::vector<std::string>& names) {
     std::string text;
     const size_t shown = std::min<size_t>(names.size(), 3);
