@@ -2,7 +2,7 @@
 # Compiles every model of Debian's assimp-testmodels (every file whose type vexmont-bspc
 # --formats lists) with --fit, renders each compiled map once with vexmont-shot, and prints a
 # table: model, format, input and output triangles, vertices, open edges of the scene and of
-# the map, seconds, warnings, result.
+# the map (with their summed length), seconds, warnings, result.
 # A model either compiles and renders, or is refused with exactly one error line. Fails when
 # any model crashes the compiler, hangs, is refused with a longer message, or does not render.
 set -euo pipefail
@@ -38,8 +38,8 @@ sweep_one() {
   if [[ $summary =~ output\ triangles\ ([0-9]+) ]]; then tris_out=${BASH_REMATCH[1]}; fi
   if [[ $summary =~ vertices\ ([0-9]+)\ of ]]; then vertices=${BASH_REMATCH[1]}; fi
   if [[ $summary =~ time\ ([0-9.]+)\ s ]]; then seconds=${BASH_REMATCH[1]}; fi
-  if [[ $summary =~ open\ edges\ ([0-9]+)\ in\ the\ scene\ and\ ([0-9]+)\ in\ the\ map ]]; then
-    open_in=${BASH_REMATCH[1]} open_out=${BASH_REMATCH[2]}
+  if [[ $summary =~ open\ edges\ ([0-9]+)\ in\ the\ scene\ and\ ([0-9]+)\ in\ the\ map\ \(length\ ([^ ]+)\ and\ ([^ )]+)\) ]]; then
+    open_in="${BASH_REMATCH[1]} (${BASH_REMATCH[3]})" open_out="${BASH_REMATCH[2]} (${BASH_REMATCH[4]})"
   fi
   if [ "$rc" -eq 0 ]; then
     if timeout -k 5 30 "$SHOT" --dir "$dir/map" --out "$dir/shot.ppm" > /dev/null 2>&1; then

@@ -497,6 +497,8 @@ TEST(Bspc, OpenEdgesAreCountedAndReported) {
     ASSERT_TRUE(c.ok);
     EXPECT_EQ(c.summary.openEdges, 8);
     EXPECT_EQ(c.summary.openLoops, 2);
+    EXPECT_DOUBLE_EQ(c.summary.openLength, 80.0);
+    EXPECT_NEAR(c.summary.unmatchedLength, 80.0, 1e-4) << "the openings and no crack besides";
     EXPECT_EQ(Occurrences(c.messages.warnings, "8 open edges in 2 loops"), 1);
     EXPECT_EQ(Occurrences(c.messages.warnings, "--double-sided"), 1);
     BspcOptions both;

@@ -49,7 +49,9 @@ bool BuildMap(const std::vector<BspTriangle>& triangles, const BspcOptions& opti
     summary.mendedTJunctions = MendTJunctions(*root, summary.bsp);
     std::vector<BspTriangle> all;
     CollectTriangles(*root, all);
-    summary.unmatchedEdges = CountOpenEdges(all).openEdges;
+    const EdgeCount unmatched = CountOpenEdges(all);
+    summary.unmatchedEdges = unmatched.openEdges;
+    summary.unmatchedLength = unmatched.openLength;
     const int64_t budget = std::min(options.maxVertices, MaxMapCount);
     if (!EncodeMap(*root, textures.names, built.bytes, built.vertices, messages.error)) {
         built.tooBig = built.vertices > budget;
@@ -249,6 +251,7 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     const EdgeCount open = CountOpenEdges(placed);
     summary.openEdges = open.openEdges;
     summary.openLoops = open.loops;
+    summary.openLength = open.openLength;
     if (open.openEdges > 0)
         messages.Warn("the surface has " + std::to_string(open.openEdges) + " open edges in " +
                       std::to_string(open.loops) + (open.loops == 1 ? " loop" : " loops") +
@@ -274,11 +277,12 @@ std::string FormatSummary(const BspcSummary& s) {
                            (long long)s.simplifiedTo);
     std::snprintf(text + n, sizeof text - size_t(n),
                   "output triangles %lld, vertices %d of %d, splits %lld, t-junctions mended "
-                  "%lld, open edges %lld in the scene and %lld in the map, textures %d, nodes "
-                  "%lld, depth %d, time %.2f s, peak memory %lld MB",
+                  "%lld, open edges %lld in the scene and %lld in the map (length %.6g and "
+                  "%.6g), textures %d, nodes %lld, depth %d, time %.2f s, peak memory %lld MB",
                   (long long)s.bsp.outputTriangles, s.vertices, MaxMapCount,
                   (long long)s.bsp.splits, (long long)s.mendedTJunctions,
-                  (long long)s.openEdges, (long long)s.unmatchedEdges, s.textures,
+                  (long long)s.openEdges, (long long)s.unmatchedEdges, s.openLength,
+                  s.unmatchedLength, s.textures,
                   (long long)s.bsp.nodes, s.bsp.depth, s.seconds,
                   (long long)((s.peakMemoryKb + 512) / 1024));
     std::string summary = text;

@@ -99,6 +99,8 @@ struct BspcSummary {
     int64_t openEdges = 0;        // of the input surface
     int64_t openLoops = 0;
     int64_t unmatchedEdges = 0; // edges of the map with no neighbour edge (openings, cracks)
+    double openLength = 0.0;    // summed length of the open edges, in map units
+    double unmatchedLength = 0.0;
     int32_t vertices = 0;
     int32_t textures = 0;
     double seconds = 0.0;
