@@ -38,7 +38,8 @@ sweep_one() {
   if [[ $summary =~ output\ triangles\ ([0-9]+) ]]; then tris_out=${BASH_REMATCH[1]}; fi
   if [[ $summary =~ vertices\ ([0-9]+)\ of ]]; then vertices=${BASH_REMATCH[1]}; fi
   if [[ $summary =~ time\ ([0-9.]+)\ s ]]; then seconds=${BASH_REMATCH[1]}; fi
-  if [[ $summary =~ open\ edges\ ([0-9]+)\ in\ the\ scene\ and\ ([0-9]+)\ in\ the\ map\ \(length\ ([^ ]+)\ and\ ([^ )]+)\) ]]; then
+  local open_pattern='open edges ([0-9]+) in the scene and ([0-9]+) in the map \(length ([^ ]+) and ([^ )]+)\)'
+  if [[ $summary =~ $open_pattern ]]; then
     open_in="${BASH_REMATCH[1]} (${BASH_REMATCH[3]})" open_out="${BASH_REMATCH[2]} (${BASH_REMATCH[4]})"
   fi
   if [ "$rc" -eq 0 ]; then
