@@ -146,13 +146,16 @@ TEST(BspBuilder, BuildStopsAtTheDepthLimit) {
 
 TEST(TJunctions, NearPositionsAreWeldedAndMendingRepeatsUntilNeighboursMeet) {
     // A in the root; below it B1 and B2 meet A's edge y = 0 at (2, 0), where A has no corner,
-    // and B2's far corner lies one unit in the last place beside A's corner (4, 0). C's corner
-    // (1, 2) lies only on the edge that mending (2, 0) into A makes, E's corner (0.5, 1) only
-    // on an edge that mending (1, 2) makes: three passes.
+    // and B2's far corner lies 20 units in the last place beside A's corner (4, 0), as
+    // splitting leaves such points. C's corner (1, 2) lies only on the edge that mending
+    // (2, 0) into A makes, E's corner (0.5, 1) only on an edge that mending (1, 2) makes:
+    // three passes.
     BspNode root;
     root.polygons.push_back(Triangle(At(0, 0), At(4, 0), At(0, 4)));
     root.back = std::make_unique<BspNode>();
-    const float justOff = std::nextafter(4.0f, 5.0f);
+    float justOff = 4.0f;
+    for (int ulps = 0; ulps < 20; ++ulps)
+        justOff = std::nextafter(justOff, 5.0f);
     root.back->polygons = {Triangle(At(2, 0), At(0, 0), At(1, -3)),
                            Triangle(At(justOff, 0), At(2, 0), At(3, -3)),
                            Triangle(At(1, 2), At(0, 6), At(-1, 5)),
