@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Compiles every model of Debian's assimp-testmodels (every file whose type vexmont-bspc
 # --formats lists) with --fit, renders each compiled map once with vexmont-shot, and prints a
-# table: model, format, input and output triangles, vertices, seconds, warnings, result.
+# table: model, format, input and output triangles, vertices, open edges of the scene and of
+# the map (with their summed length), seconds, warnings, result.
 # A model either compiles and renders, or is refused with exactly one error line. Fails when
 # any model crashes the compiler, hangs, is refused with a longer message, or does not render.
 set -euo pipefail
@@ -31,12 +32,16 @@ sweep_one() {
   warnings=$(grep -c '^vexmont-bspc: warning: ' "$dir/err" || true)
   errors=$(grep -c '^vexmont-bspc: error: ' "$dir/err" || true)
   others=$(grep -vc '^vexmont-bspc: \(warning\|error\): ' "$dir/err" || true)
-  local summary tris_in='-' tris_out='-' vertices='-' seconds='-'
+  local summary tris_in='-' tris_out='-' vertices='-' seconds='-' open_in='-' open_out='-'
   summary=$(cat "$dir/out")
   if [[ $summary =~ input\ triangles\ ([0-9]+) ]]; then tris_in=${BASH_REMATCH[1]}; fi
   if [[ $summary =~ output\ triangles\ ([0-9]+) ]]; then tris_out=${BASH_REMATCH[1]}; fi
   if [[ $summary =~ vertices\ ([0-9]+)\ of ]]; then vertices=${BASH_REMATCH[1]}; fi
   if [[ $summary =~ time\ ([0-9.]+)\ s ]]; then seconds=${BASH_REMATCH[1]}; fi
+  local open_pattern='open edges ([0-9]+) in the scene and ([0-9]+) in the map \(length ([^ ]+) and ([^ )]+)\)'
+  if [[ $summary =~ $open_pattern ]]; then
+    open_in="${BASH_REMATCH[1]} (${BASH_REMATCH[3]})" open_out="${BASH_REMATCH[2]} (${BASH_REMATCH[4]})"
+  fi
   if [ "$rc" -eq 0 ]; then
     if timeout -k 5 30 "$SHOT" --dir "$dir/map" --out "$dir/shot.ppm" > /dev/null 2>&1; then
       result="ok"
@@ -52,8 +57,8 @@ sweep_one() {
   else
     result="FAIL: exit code $rc"
   fi
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$ext" "$tris_in" "$tris_out" \
-    "$vertices" "$seconds" "$warnings" "$result"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$ext" "$tris_in" "$tris_out" \
+    "$vertices" "$open_in" "$open_out" "$seconds" "$warnings" "$result"
   rm -rf "$dir"
 }
 export -f sweep_one
@@ -65,7 +70,7 @@ find "$models" -type f | grep -iE "\.($pattern)$" | LC_ALL=C sort |
 
 LC_ALL=C sort "$WORK/results" > "$WORK/sorted"
 {
-  printf 'model\tformat\tin\tout\tvertices\ts\twarnings\tresult\n'
+  printf 'model\tformat\tin\tout\tvertices\topen-in\topen-out\ts\twarnings\tresult\n'
   cat "$WORK/sorted"
 } | column -t -s $'\t'
 total=$(wc -l < "$WORK/sorted")

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include "tools/bspc/mesh_prep.h"
 #include "tools/bspc/texture_convert.h"
+#include "tools/bspc/tjunctions.h"
 
 namespace {
 
@@ -140,6 +142,41 @@ TEST(BspBuilder, BuildStopsAtTheDepthLimit) {
     EXPECT_EQ(BuildBsp(faces, 2, stats, messages), nullptr);
     EXPECT_TRUE(stats.tooDeep);
     EXPECT_NE(messages.error.find("limit of 2 levels"), std::string::npos) << messages.error;
+}
+
+TEST(TJunctions, NearPositionsAreWeldedAndMendingRepeatsUntilNeighboursMeet) {
+    // A in the root; below it B1 and B2 meet A's edge y = 0 at (2, 0), where A has no corner,
+    // and B2's far corner lies 20 units in the last place beside A's corner (4, 0), as
+    // splitting leaves such points. C's corner (1, 2) lies only on the edge that mending
+    // (2, 0) into A makes, E's corner (0.5, 1) only on an edge that mending (1, 2) makes:
+    // three passes.
+    BspNode root;
+    root.polygons.push_back(Triangle(At(0, 0), At(4, 0), At(0, 4)));
+    root.back = std::make_unique<BspNode>();
+    float justOff = 4.0f;
+    for (int ulps = 0; ulps < 20; ++ulps)
+        justOff = std::nextafter(justOff, 5.0f);
+    root.back->polygons = {Triangle(At(2, 0), At(0, 0), At(1, -3)),
+                           Triangle(At(justOff, 0), At(2, 0), At(3, -3)),
+                           Triangle(At(1, 2), At(0, 6), At(-1, 5)),
+                           Triangle(At(0.5f, 1), At(-3, -1), At(-2, -3))};
+    BspStats stats;
+    EXPECT_EQ(WeldNearPositions(root, stats), 1);
+    EXPECT_EQ(root.back->polygons[1].v[0].x, 4.0f);
+    stats.outputTriangles = 5;
+    EXPECT_EQ(MendTJunctions(root, stats), 1 + 2 + 2);
+    EXPECT_EQ(stats.outputTriangles, 5 + 1 + 2 + 2);
+    EXPECT_EQ(root.polygons.size(), 6u);
+    double area = 0;
+    for (const BspTriangle& t : root.polygons) {
+        area += Area(t);
+        for (const MapVertex& v : t.v) {
+            EXPECT_FLOAT_EQ(v.u, v.x / 4) << "texture coordinates follow the edge";
+            EXPECT_FLOAT_EQ(v.v, v.y / 8);
+        }
+    }
+    EXPECT_DOUBLE_EQ(area, 8.0);
+    EXPECT_EQ(CountOpenEdges(root.polygons).openEdges, 4) << "only A's outline: no T-junction inside";
 }
 
 TEST(TextureConvert, NearestPowerOfTwo) {

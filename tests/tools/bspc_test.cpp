@@ -353,13 +353,14 @@ TEST(Bspc, MaterialProblemsFallBackWithOneWarningEach) {
     ASSERT_TRUE(WriteFileBytes(dir.File("textures/moved.bmp"),
                                BitmapBytes(1, 1, std::vector<uint32_t>{0x00FF00})));
     WriteFileText(dir.File("scene.mtl"), "newmtl wall\nKd 1 0 0\nmap_Kd nothere.png\n"
+                                     "newmtl wall2\nKd 1 0 0\nmap_Kd nothere.png\n"
                                      "newmtl none\nKd 0 0 1\nmap_Kd none\n"
                                      "newmtl glass\nKd 1 1 1\nd 0.5\n"
                                      "newmtl alpha\nKd 1 1 1\nmap_Kd alpha.tga\n"
                                      "newmtl moved\nKd 1 1 1\nmap_Kd C:\\art\\moved.bmp\n");
     std::string obj = "mtllib renamed.mtl\nv 0 0 0\nv 10 0 0\nv 0 10 0\n";
     for (const char* m : {"wall", "none", "wall", "undefined1", "glass", "undefined2", "alpha",
-                          "undefined1", "moved"})
+                          "undefined1", "moved", "wall2"})
         obj += std::string("usemtl ") + m + "\nf 1 2 3\nf 1 3 2\n";
     WriteFileText(dir.File("scene.obj"), obj);
     const Compiled c = Compile(dir.File("scene.obj"), dir);
@@ -368,9 +369,10 @@ TEST(Bspc, MaterialProblemsFallBackWithOneWarningEach) {
     EXPECT_EQ(Occurrences(w, "\"renamed.mtl\" named by \"scene.obj\" not found; using "
                              "\"scene.mtl\" instead"),
               1);
-    EXPECT_EQ(Occurrences(w, "image \"nothere.png\" of material \"wall\" not found; using the "
-                             "material's colour"),
-              1);
+    EXPECT_EQ(Occurrences(w, "image \"nothere.png\" of materials \"wall\" and \"wall2\" not found; "
+                             "using each material's colour"),
+              1)
+        << "one line for the one missing image";
     EXPECT_EQ(Occurrences(w, "image \"none\" of material \"none\" not found"), 1);
     EXPECT_EQ(Occurrences(w, "materials \"undefined1\" and \"undefined2\" used by \"scene.obj\" "
                              "defined in no material library"),
@@ -495,6 +497,8 @@ TEST(Bspc, OpenEdgesAreCountedAndReported) {
     ASSERT_TRUE(c.ok);
     EXPECT_EQ(c.summary.openEdges, 8);
     EXPECT_EQ(c.summary.openLoops, 2);
+    EXPECT_DOUBLE_EQ(c.summary.openLength, 80.0);
+    EXPECT_NEAR(c.summary.unmatchedLength, 80.0, 1e-4) << "the openings and no crack besides";
     EXPECT_EQ(Occurrences(c.messages.warnings, "8 open edges in 2 loops"), 1);
     EXPECT_EQ(Occurrences(c.messages.warnings, "--double-sided"), 1);
     BspcOptions both;

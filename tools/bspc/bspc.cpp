@@ -49,7 +49,9 @@ bool BuildMap(const std::vector<BspTriangle>& triangles, const BspcOptions& opti
     summary.mendedTJunctions = MendTJunctions(*root, summary.bsp);
     std::vector<BspTriangle> all;
     CollectTriangles(*root, all);
-    summary.unmatchedEdges = CountOpenEdges(all).openEdges;
+    const EdgeCount unmatched = CountOpenEdges(all);
+    summary.unmatchedEdges = unmatched.openEdges;
+    summary.unmatchedLength = unmatched.openLength;
     const int64_t budget = std::min(options.maxVertices, MaxMapCount);
     if (!EncodeMap(*root, textures.names, built.bytes, built.vertices, messages.error)) {
         built.tooBig = built.vertices > budget;
@@ -159,6 +161,25 @@ void BspcMessages::WarnCount(int64_t count, const std::string& before, const std
     if (count != 0) Warn(before + std::to_string(count) + after);
 }
 
+void BspcMessages::WarnMaterials(const std::string& before, const std::string& material,
+                                 const std::string& one, const std::string& many) {
+    auto cause = std::find_if(materialCauses.begin(), materialCauses.end(), [&](const auto& c) {
+        return c.before == before && c.one == one && c.many == many;
+    });
+    if (cause == materialCauses.end()) {
+        warnings.emplace_back();
+        cause = materialCauses.insert(materialCauses.end(),
+                                      {before, one, many, {}, warnings.size() - 1});
+    }
+    if (std::find(cause->materials.begin(), cause->materials.end(), material) !=
+        cause->materials.end())
+        return;
+    cause->materials.push_back(material);
+    const bool several = cause->materials.size() > 1;
+    warnings[cause->line] = before + (several ? "materials " : "material ") +
+                            QuotedList(cause->materials) + (several ? many : one);
+}
+
 std::string QuotedList(const std::vector<std::string>& names) {
     std::string text;
     const size_t shown = std::min<size_t>(names.size(), 3);
@@ -230,6 +251,7 @@ bool CompileMap(const BspcOptions& options, BspcSummary& summary, BspcMessages& 
     const EdgeCount open = CountOpenEdges(placed);
     summary.openEdges = open.openEdges;
     summary.openLoops = open.loops;
+    summary.openLength = open.openLength;
     if (open.openEdges > 0)
         messages.Warn("the surface has " + std::to_string(open.openEdges) + " open edges in " +
                       std::to_string(open.loops) + (open.loops == 1 ? " loop" : " loops") +
@@ -255,9 +277,12 @@ std::string FormatSummary(const BspcSummary& s) {
                            (long long)s.simplifiedTo);
     std::snprintf(text + n, sizeof text - size_t(n),
                   "output triangles %lld, vertices %d of %d, splits %lld, t-junctions mended "
-                  "%lld, textures %d, nodes %lld, depth %d, time %.2f s, peak memory %lld MB",
+                  "%lld, open edges %lld in the scene and %lld in the map (length %.6g and "
+                  "%.6g), textures %d, nodes %lld, depth %d, time %.2f s, peak memory %lld MB",
                   (long long)s.bsp.outputTriangles, s.vertices, MaxMapCount,
-                  (long long)s.bsp.splits, (long long)s.mendedTJunctions, s.textures,
+                  (long long)s.bsp.splits, (long long)s.mendedTJunctions,
+                  (long long)s.openEdges, (long long)s.unmatchedEdges, s.openLength,
+                  s.unmatchedLength, s.textures,
                   (long long)s.bsp.nodes, s.bsp.depth, s.seconds,
                   (long long)((s.peakMemoryKb + 512) / 1024));
     std::string summary = text;

@@ -59,6 +59,17 @@ struct BspcMessages {
     void Warn(const std::string& line);
     // "<before><count><after>", when count is not 0.
     void WarnCount(int64_t count, const std::string& before, const std::string& after);
+    // "<before>material "m"<one>", or, for the same cause met again with other materials,
+    // "<before>materials "m", "n" and 2 others<many>": one line per cause.
+    void WarnMaterials(const std::string& before, const std::string& material,
+                       const std::string& one, const std::string& many);
+
+    struct MaterialCause {
+        std::string before, one, many;
+        std::vector<std::string> materials;
+        size_t line; // index into warnings
+    };
+    std::vector<MaterialCause> materialCauses;
 };
 // `"a", "b" and 3 others`: one warning for many names.
 std::string QuotedList(const std::vector<std::string>& names);
@@ -88,6 +99,8 @@ struct BspcSummary {
     int64_t openEdges = 0;        // of the input surface
     int64_t openLoops = 0;
     int64_t unmatchedEdges = 0; // edges of the map with no neighbour edge (openings, cracks)
+    double openLength = 0.0;    // summed length of the open edges, in map units
+    double unmatchedLength = 0.0;
     int32_t vertices = 0;
     int32_t textures = 0;
     double seconds = 0.0;

@@ -213,6 +213,8 @@ EdgeCount CountOpenEdges(std::span<const BspTriangle> triangles) {
         count.openEdges += std::abs(open);
         const uint32_t a = uint32_t(edge >> 32);
         const uint32_t b = uint32_t(edge);
+        const Vector3d d = Difference(positions.vertices[a], positions.vertices[b]);
+        count.openLength += std::abs(open) * std::sqrt(Dot(d, d));
         onEdge[a] = onEdge[b] = true;
         parent[size_t(Find(parent, a))] = uint32_t(Find(parent, b));
     }

@@ -35,6 +35,9 @@ void PlaceTriangles(const Scene& scene, const TextureSet& textures, const Placem
 struct EdgeCount {
     int64_t openEdges = 0;
     int64_t loops = 0;
+    // Their summed length: cutting an open edge into pieces adds edges but no length, while a
+    // crack adds the length of both its sides.
+    double openLength = 0.0;
 };
 EdgeCount CountOpenEdges(std::span<const BspTriangle> triangles);
 

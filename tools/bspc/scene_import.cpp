@@ -143,18 +143,21 @@ struct Importer {
                 }
             }
             if (material.embedded.empty())
-                messages.Warn("embedded image \"" + material.imageName + "\" of material \"" +
-                              material.name + "\" is empty; using the material's colour");
+                messages.WarnMaterials("embedded image \"" + material.imageName + "\" of ",
+                                       material.name, " is empty; using the material's colour",
+                                       " is empty; using each material's colour");
             return;
         }
         bool moved = false;
         material.imagePath = FindImage(sceneDir, material.imageName, moved);
         if (material.imagePath.empty())
-            messages.Warn("image \"" + material.imageName + "\" of material \"" + material.name +
-                          "\" not found; using the material's colour");
+            messages.WarnMaterials("image \"" + material.imageName + "\" of ", material.name,
+                                   " not found; using the material's colour",
+                                   " not found; using each material's colour");
         else if (moved)
-            messages.Warn("image \"" + material.imageName + "\" of material \"" + material.name +
-                          "\" not found there; using \"" + material.imagePath + "\"");
+            messages.WarnMaterials("image \"" + material.imageName + "\" of ", material.name,
+                                   " not found there; using \"" + material.imagePath + "\"",
+                                   " not found there; using \"" + material.imagePath + "\"");
     }
 
     bool Node(const aiNode& node, const aiMatrix4x4& parent, int32_t depth) {

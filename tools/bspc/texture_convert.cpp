@@ -208,8 +208,9 @@ bool PrepareTextures(const std::vector<SceneMaterial>& materials, int32_t maxTex
                         transparent.end())
                     transparent.push_back(ImageLabel(m));
             } else {
-                messages.Warn("cannot read image \"" + ImageLabel(m) + "\" of material \"" +
-                              m.name + "\": " + reason + "; using the material's colour");
+                messages.WarnMaterials("cannot read image \"" + ImageLabel(m) + "\" of ", m.name,
+                                       ": " + reason + "; using the material's colour",
+                                       ": " + reason + "; using each material's colour");
             }
         }
         if (!drawsImage) {
