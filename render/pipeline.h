@@ -34,6 +34,9 @@ inline constexpr double NearDepth = 0.1;
 void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Texture& texture);
 // Into camera space with ViewMatrix; u and v scaled to the texture's texels.
 ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture);
+// The camera-space position TransformVertex gives, bit for bit (the front-to-back walk
+// caches it per vertex and frame).
+void TransformPosition(const MapVertex& vertex, float& x, float& y, float& z);
 // Projects to screen pixels in place. False, and the polygon is not to be drawn, when
 // any vertex lies nearer than NearDepth: there is no near clipping.
 bool ProjectPolygon(ClipPolygon& polygon);

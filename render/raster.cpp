@@ -1,10 +1,12 @@
 #include "render/raster.h"
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 
 #include "geometry/projection.h"
 #include "render/counters.h"
+#include "render/coverage.h"
 
 TexelSource TextureBinding;
 EdgeChain LeftChain;
@@ -125,7 +127,12 @@ bool ComputeGradients(const ClipPolygon& polygon) {
     return true;
 }
 
-bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+namespace {
+
+// The scanline loop of the rasterizer, shared by the painter's and the front-to-back walk:
+// drawSpan(n, uz, vz, iz, first, x0, y) is called for each non-empty span. Every running
+// value steps here, whether or not a span is drawn.
+template <typename SpanFn> bool ScanPolygon(const ClipPolygon& polygon, SpanFn&& drawSpan) {
     // Fewer than 3 vertices enclose no area; the gradients need three.
     if (polygon.count < 3) return false;
     if (!BuildEdgeChains(polygon)) return false;
@@ -150,13 +157,7 @@ bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
             int32_t x1 = (xr >> 16) + 1;
             if (x0 < 0) x0 = 0;
             if (x1 > width) x1 = width;
-            if (x1 > x0) {
-                const float iz = float(double(x0) * g.izdx + rowIz);
-                const float uz = float(double(x0) * g.uzdx + rowUz);
-                const float vz = float(double(x0) * g.vzdx + rowVz);
-                RenderCount.pixelsWritten += x1 - x0;
-                DrawSpan(x1 - x0, uz, vz, iz, frameBuffer + (size_t(y) * size_t(width) + x0));
-            }
+            if (x1 > x0) drawSpan(x1 - x0, rowIz, rowUz, rowVz, x0, y);
         }
         rowIz = float(double(rowIz) + g.izdy);
         rowUz = float(double(rowUz) + g.uzdy);
@@ -179,6 +180,118 @@ bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
             xl = left->x;
         }
     }
+}
+
+// DrawTexelRun over n pixels, skipping those whose bit is set in covered.
+inline void DrawTexelRunUncovered(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
+                                  int32_t n, uint32_t covered) {
+    if (covered == 0) {
+        DrawTexelRun(u, v, du, dv, first, first + n);
+        return;
+    }
+    const uint32_t* texels = TextureBinding.texels;
+    const int32_t uMask = TextureBinding.uMask;
+    const int32_t vMask = TextureBinding.vMask;
+    const int32_t vShift = TextureBinding.vShift;
+    uint32_t uu = uint32_t(u), vv = uint32_t(v);
+    for (int32_t j = 0; j < n; ++j) {
+        if (!((covered >> j) & 1u))
+            first[j] = texels[((int32_t(vv) >> vShift) & vMask) + ((int32_t(uu) >> 16) & uMask)];
+        uu += uint32_t(du);
+        vv += uint32_t(dv);
+    }
+}
+
+// DrawSpan writing only the pixels not yet covered on row `coverage`, x the span's first
+// column. A run wholly covered skips its divisions; iz, uz and vz still step as in DrawSpan,
+// and a run's first coordinates come from the same division DrawSpan's previous run ends
+// with, so each pixel gets exactly DrawSpan's texel.
+void DrawSpanUncovered(int32_t n, float uz, float vz, float iz, uint32_t* first,
+                       const uint64_t* coverage, int32_t x) {
+    const GradientSet& g = ScreenGradients;
+    int32_t u = 0, v = 0;
+    bool haveStart = false; // u and v hold the current run's first coordinates
+    uint32_t* position = first;
+    int64_t written = 0;
+
+    for (; n >= RunLength; n -= RunLength) {
+        const uint32_t covered = CoveredBits(coverage, x, RunLength);
+        const float izStart = iz, uzStart = uz, vzStart = vz;
+        iz = float(double(iz) + RunLength * double(g.izdx));
+        uz = float(double(uz) + RunLength * double(g.uzdx));
+        vz = float(double(vz) + RunLength * double(g.vzdx));
+        if (covered != 0xFFFFu) {
+            if (!haveStart) {
+                const double q = FixedOne / izStart;
+                u = TruncToInt32(q * uzStart);
+                v = TruncToInt32(q * vzStart);
+            }
+            const double q = FixedOne / iz;
+            const int32_t uEnd = TruncToInt32(q * uz);
+            const int32_t vEnd = TruncToInt32(q * vz);
+            const int32_t du = WrapSub(uEnd, u) / RunLength;
+            const int32_t dv = WrapSub(vEnd, v) / RunLength;
+            DrawTexelRunUncovered(u, v, du, dv, position, RunLength, covered);
+            written += RunLength - std::popcount(covered);
+            u = uEnd;
+            v = vEnd;
+            haveStart = true;
+        } else {
+            haveStart = false;
+        }
+        position += RunLength;
+        x += RunLength;
+    }
+    if (n > 0) {
+        const uint32_t covered = CoveredBits(coverage, x, n);
+        if (covered != (1u << n) - 1u) {
+            if (!haveStart) {
+                const double q = FixedOne / iz;
+                u = TruncToInt32(q * uz);
+                v = TruncToInt32(q * vz);
+            }
+            const double r = n;
+            const double q = FixedOne / (double(iz) + r * g.izdx);
+            const int32_t uEnd = TruncToInt32(q * (double(uz) + r * g.uzdx));
+            const int32_t vEnd = TruncToInt32(q * (double(vz) + r * g.vzdx));
+            const int32_t du = WrapSub(uEnd, u) / n;
+            const int32_t dv = WrapSub(vEnd, v) / n;
+            DrawTexelRunUncovered(u, v, du, dv, position, n, covered);
+            written += n - std::popcount(covered);
+        }
+    }
+    RenderCount.pixelsWritten += written;
+}
+
+} // namespace
+
+bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+    const GradientSet& g = ScreenGradients;
+    const size_t width = size_t(ViewWidth);
+    return ScanPolygon(polygon,
+                       [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
+                           const float iz = float(double(x0) * g.izdx + rowIz);
+                           const float uz = float(double(x0) * g.uzdx + rowUz);
+                           const float vz = float(double(x0) * g.vzdx + rowVz);
+                           RenderCount.pixelsWritten += n;
+                           DrawSpan(n, uz, vz, iz, frameBuffer + (size_t(y) * width + size_t(x0)));
+                       });
+}
+
+bool RasterizePolygonCovered(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+    const GradientSet& g = ScreenGradients;
+    const size_t width = size_t(ViewWidth);
+    return ScanPolygon(polygon,
+                       [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
+                           if (RowCovered(y) || SpanCovered(y, x0, x0 + n)) return;
+                           const float iz = float(double(x0) * g.izdx + rowIz);
+                           const float uz = float(double(x0) * g.uzdx + rowUz);
+                           const float vz = float(double(x0) * g.vzdx + rowVz);
+                           DrawSpanUncovered(n, uz, vz, iz,
+                                             frameBuffer + (size_t(y) * width + size_t(x0)),
+                                             CoverageRow(y), x0);
+                           CoverSpan(y, x0, x0 + n);
+                       });
 }
 
 void DrawSpan(int32_t n, float uz, float vz, float iz, uint32_t* first) {

@@ -53,6 +53,11 @@ int32_t TruncToInt32(double a);
 // vertices, or a shape no real clipped polygon has); true otherwise, even when no pixel
 // was written.
 bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer);
+// RasterizePolygon for the front-to-back walk: writes only the pixels the frame's coverage
+// (render/coverage.h) leaves open, each with exactly the texel RasterizePolygon gives it,
+// and covers every pixel of every span. The coverage must have been begun for ViewWidth x
+// ViewHeight.
+bool RasterizePolygonCovered(const ClipPolygon& polygon, uint32_t* frameBuffer);
 bool BuildEdgeChains(const ClipPolygon& polygon);
 // Upper end first; false (and nothing stored) when the edge covers no scanline.
 bool SetupScanEdge(const ClipVertex& upper, const ClipVertex& lower, ScanEdge& out);
