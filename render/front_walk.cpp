@@ -187,6 +187,24 @@ ClipVertex MakeClipVertex(const CachedVertex& v, float u, float tv) {
     return out;
 }
 
+// Whether every pixel the projected polygon can write is covered: the rows from ceil of
+// its top to ceil of its bottom less one, the columns after floor of its left edge up to
+// floor of its right, each widened by one for the 16.16 edge stepping.
+bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
+    float xMin = polygon.vertices[0].x, xMax = xMin;
+    float yMin = polygon.vertices[0].y, yMax = yMin;
+    for (int32_t i = 1; i < polygon.count; ++i) {
+        xMin = std::min(xMin, polygon.vertices[i].x);
+        xMax = std::max(xMax, polygon.vertices[i].x);
+        yMin = std::min(yMin, polygon.vertices[i].y);
+        yMax = std::max(yMax, polygon.vertices[i].y);
+    }
+    constexpr float Limit = 1e6f; // also false for a NaN
+    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
+    return RectCovered(int32_t(std::floor(xMin)) - 1, int32_t(std::floor(yMin)) - 1,
+                       int32_t(std::floor(xMax)) + 1, int32_t(std::ceil(yMax)) + 1);
+}
+
 // DrawMapPolygon for the front-to-back walk; the back-face test is the caller's.
 void DrawCachedPolygon(const CachedPolygon& polygon) {
     const CachedVertex& a = FetchVertex(polygon.vertex[0]);
@@ -212,6 +230,7 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
         if (clipped.count < 3) return;
     }
     if (!ProjectPolygon(clipped)) return;
+    if (OnCoveredPixelsOnly(clipped)) return;
 
     const Texture& texture = *polygon.texture;
     TextureBinding.texels = texture.pixels.get();
