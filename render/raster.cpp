@@ -261,6 +261,25 @@ __attribute__((target("avx2"))) void DrawTexelRunUncoveredAvx2(int32_t u, int32_
     }
     DrawOpenStretches(u, v, du, dv, first, open);
 }
+
+// With AVX-512 a whole run at once: sixteen addresses, one gather and one store, both
+// masked to the open pixels.
+__attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, int32_t v,
+                                                                    int32_t du, int32_t dv,
+                                                                    uint32_t* first, int32_t n,
+                                                                    uint32_t covered) {
+    const __mmask16 open = __mmask16(~covered & ((1u << n) - 1u));
+    const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i uu = _mm512_add_epi32(_mm512_set1_epi32(u), _mm512_mullo_epi32(lane, _mm512_set1_epi32(du)));
+    const __m512i vv = _mm512_add_epi32(_mm512_set1_epi32(v), _mm512_mullo_epi32(lane, _mm512_set1_epi32(dv)));
+    const __m512i row = _mm512_and_si512(_mm512_sra_epi32(vv, _mm_cvtsi32_si128(TextureBinding.vShift)),
+                                         _mm512_set1_epi32(TextureBinding.vMask));
+    const __m512i column = _mm512_and_si512(_mm512_srai_epi32(uu, 16), _mm512_set1_epi32(TextureBinding.uMask));
+    const __m512i texel = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), open,
+                                                      _mm512_add_epi32(row, column),
+                                                      TextureBinding.texels, 4);
+    _mm512_mask_storeu_epi32(first, open, texel);
+}
 #endif
 
 using RunDrawer = void (*)(int32_t, int32_t, int32_t, int32_t, uint32_t*, int32_t, uint32_t);
@@ -269,6 +288,7 @@ using RunDrawer = void (*)(int32_t, int32_t, int32_t, int32_t, uint32_t*, int32_
 RunDrawer ChooseRunDrawer() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) return DrawTexelRunUncoveredAvx512;
     if (__builtin_cpu_supports("avx2")) return DrawTexelRunUncoveredAvx2;
 #endif
     return DrawTexelRunUncoveredScalar;
