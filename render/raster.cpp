@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
+#include <initializer_list>
 
 #include "geometry/projection.h"
 #include "render/counters.h"
@@ -282,18 +283,13 @@ __attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, i
 }
 #endif
 
-using RunDrawer = void (*)(int32_t, int32_t, int32_t, int32_t, uint32_t*, int32_t, uint32_t);
-
-// Chosen once, by what the CPU offers.
-RunDrawer ChooseRunDrawer() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return DrawTexelRunUncoveredAvx512;
-    if (__builtin_cpu_supports("avx2")) return DrawTexelRunUncoveredAvx2;
-#endif
+// The fastest the CPU offers, chosen once.
+UncoveredRunDrawer ChooseRunDrawer() {
+    for (const RunDrawerKind kind : {RunDrawerKind::Avx512, RunDrawerKind::Avx2})
+        if (const UncoveredRunDrawer drawer = UncoveredRunDrawerFor(kind)) return drawer;
     return DrawTexelRunUncoveredScalar;
 }
-const RunDrawer DrawTexelRunUncovered = ChooseRunDrawer();
+const UncoveredRunDrawer DrawTexelRunUncovered = ChooseRunDrawer();
 
 // DrawSpan writing only the pixels not yet covered on row `coverage`, x the span's first
 // column; gives the number written. A run wholly covered skips its divisions; iz, uz and vz still step as in DrawSpan,
@@ -358,6 +354,18 @@ int32_t DrawSpanUncovered(int32_t n, float uz, float vz, float iz, uint32_t* fir
 }
 
 } // namespace
+
+UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind) {
+    if (kind == RunDrawerKind::Scalar) return DrawTexelRunUncoveredScalar;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (kind == RunDrawerKind::Avx2 && __builtin_cpu_supports("avx2"))
+        return DrawTexelRunUncoveredAvx2;
+    if (kind == RunDrawerKind::Avx512 && __builtin_cpu_supports("avx512f"))
+        return DrawTexelRunUncoveredAvx512;
+#endif
+    return nullptr;
+}
 
 bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
     const GradientSet& g = ScreenGradients;
