@@ -22,14 +22,6 @@ Side Classify(const Plane& plane, const ClipVertex& v) {
 
 } // namespace
 
-void TransformPosition(const MapVertex& vertex, float& outX, float& outY, float& outZ) {
-    const float* m = ViewMatrix.m;
-    const double x = vertex.x, y = vertex.y, z = vertex.z;
-    outX = float(x * m[0] + y * m[4] + z * m[8] + m[12]);
-    outY = float(x * m[1] + y * m[5] + z * m[9] + m[13]);
-    outZ = float(x * m[2] + y * m[6] + z * m[10] + m[14]);
-}
-
 ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture) {
     ClipVertex out;
     TransformPosition(vertex, out.x, out.y, out.z);
