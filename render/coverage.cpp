@@ -14,10 +14,12 @@ WritableSet WritableSetFor(int32_t width, int32_t height) {
 bool BeginCoverage(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0 || width > MaxCoverageWidth || height > MaxCoverageHeight)
         return false;
+    const WritableSet set = WritableSetFor(width, height);
+    // A view too small for the margins has its own odd frustum: the painter's walk draws it.
+    if (set.firstColumn > set.lastColumn || set.firstRow > set.lastRow) return false;
     Coverage.width = width;
     Coverage.height = height;
     Coverage.stride = (width + 63) / 64 + 1;
-    const WritableSet set = WritableSetFor(width, height);
     Coverage.open = 0;
     uint64_t open[MaxCoverageStride] = {}; // the writable columns of a row as zero bits
     for (int32_t w = 0; w < Coverage.stride; ++w)

@@ -11,8 +11,8 @@
 // m .. H - m. Everything outside that set starts covered, so it is never written.
 //
 // One process-wide record in fixed storage: nothing is allocated. Views larger than
-// MaxCoverageWidth x MaxCoverageHeight have no coverage (BeginCoverage is false) and are
-// drawn by the painter's walk.
+// MaxCoverageWidth x MaxCoverageHeight, or with no writable pixel, have no coverage
+// (BeginCoverage is false) and are drawn by the painter's walk.
 #pragma once
 
 #include <cstddef>
