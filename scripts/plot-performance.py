@@ -70,7 +70,7 @@ def main():
     ax.set_ylabel("frame step, median (ms)")
     ax.set_title("Frame step against map size, 512 x 384, one thread")
     ax.grid(True, which="both", alpha=0.3)
-    ax.legend(fontsize=8)
+    ax.legend(fontsize=8, loc="best")
     fig.tight_layout()
     fig.savefig(png)
 
