@@ -83,8 +83,6 @@ void SetUpPlanes() {
         Walk.absTranslation[i] = std::fabs(double(m[12 + i]));
 }
 
-enum class BoxVerdict { Hidden, Visible };
-
 // Whether the box can hold a pixel of the frame: false when it lies wholly outside one of
 // the planes still in `planes` (clearing the planes it lies wholly inside) or wholly
 // nearer than NearDepth, or when its projection lands only on covered pixels.

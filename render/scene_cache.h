@@ -8,8 +8,9 @@
 //     back-face test stands for all of them;
 //   - the per-frame vertex cache: a camera-space position and its frustum sides, filled
 //     the first time a frame needs the vertex.
-// A map whose polygons name vertices outside its table, or whose textures are not loaded,
-// gets no cache: the painter's walk then draws it, skipping what it cannot draw.
+// It is made after the textures are loaded and read-only then, like the map. A polygon whose
+// slot has no texture is never drawn, as the painter's walk skips it; a map whose polygons
+// name vertices outside its table gets no cache and is drawn by the painter's walk.
 #pragma once
 
 #include <cstdint>
