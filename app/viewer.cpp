@@ -7,6 +7,7 @@
 #include "display/display.h"
 #include "display/font.h"
 #include "geometry/projection.h"
+#include "render/render.h"
 #include "scene/map.h"
 #include "scene/texture.h"
 
@@ -67,6 +68,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     WriteLog(LogLoadingTextures);
     if (!LoadMapTextures(*MainMap, TextureDirectoryName)) return 0;
+    // Without its cache the map is still drawn, through the painter's walk alone.
+    PrepareMapRender(*MainMap);
     WriteLog(LogStepOk);
     WriteLog(LogRendering);
 

@@ -9,8 +9,6 @@ Plane FrustumPlanes[4] = {};
 
 namespace {
 constexpr double QuarterPi = 0.7853981633974483;
-// Clipped geometry stays this many pixels inside each screen edge (2 on each side).
-constexpr float FrustumMargin = 4.0f;
 } // namespace
 
 int SetupProjection(int32_t width, int32_t height) {

@@ -6,6 +6,9 @@
 
 #include "geometry/plane.h"
 
+// Clipped geometry stays half this many pixels inside each screen edge (2 on each side).
+inline constexpr float FrustumMargin = 4.0f;
+
 extern int32_t ViewWidth;
 extern int32_t ViewHeight;
 extern float FocalLength;

@@ -1,6 +1,8 @@
 #include "render/render.h"
 
+#include "render/front_walk.h"
 #include "render/pipeline.h"
+#include "render/scene_cache.h"
 #include "scene/map.h"
 #include "scene/texture.h"
 
@@ -11,11 +13,31 @@ Point3 CameraPosition() {
     return {InverseViewMatrix.m[12], InverseViewMatrix.m[13], InverseViewMatrix.m[14]};
 }
 
-void RenderScene(const Matrix4& camera, const Map& map, uint32_t* frameBuffer) {
+namespace {
+
+void SetUpView(const Matrix4& camera, const Map& map) {
     Matrix4InvertAffine(camera, ViewMatrix);
     Matrix4Multiply(ViewMatrix, map.matrix, ViewMatrix);
     Matrix4InvertAffine(ViewMatrix, InverseViewMatrix);
+}
+
+} // namespace
+
+void RenderScene(const Matrix4& camera, const Map& map, uint32_t* frameBuffer) {
+    SetUpView(camera, map);
+    if (!map.root) return;
+    if (DrawSceneFrontToBack(map, frameBuffer)) return;
+    DrawBspNode(*map.root, frameBuffer, map);
+}
+
+void RenderScenePainter(const Matrix4& camera, const Map& map, uint32_t* frameBuffer) {
+    SetUpView(camera, map);
     if (map.root) DrawBspNode(*map.root, frameBuffer, map);
+}
+
+bool PrepareMapRender(Map& map) {
+    map.renderCache = BuildMapRenderCache(map);
+    return map.renderCache != nullptr;
 }
 
 namespace {

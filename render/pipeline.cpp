@@ -23,12 +23,8 @@ Side Classify(const Plane& plane, const ClipVertex& v) {
 } // namespace
 
 ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture) {
-    const float* m = ViewMatrix.m;
-    const double x = vertex.x, y = vertex.y, z = vertex.z;
     ClipVertex out;
-    out.x = float(x * m[0] + y * m[4] + z * m[8] + m[12]);
-    out.y = float(x * m[1] + y * m[5] + z * m[9] + m[13]);
-    out.z = float(x * m[2] + y * m[6] + z * m[10] + m[14]);
+    TransformPosition(vertex, out.x, out.y, out.z);
     out.u = float(double(float(texture.width)) * vertex.u);
     out.v = float(double(float(texture.height)) * vertex.v);
     out.reserved[0] = out.reserved[1] = out.reserved[2] = 0.0f;

@@ -5,10 +5,8 @@
 #include <cstdint>
 
 #include "geometry/plane.h"
-
-struct MapPolygon;
-struct MapVertex;
-struct Texture;
+#include "render/render.h"
+#include "scene/map.h"
 
 // Before projection x, y, z are camera space; after it x, y are screen pixels (y down)
 // and z stays the camera-space depth. u, v are in texels throughout.
@@ -34,6 +32,15 @@ inline constexpr double NearDepth = 0.1;
 void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Texture& texture);
 // Into camera space with ViewMatrix; u and v scaled to the texture's texels.
 ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture);
+// The camera-space position TransformVertex gives, bit for bit (the front-to-back walk
+// caches it per vertex and frame).
+inline void TransformPosition(const MapVertex& vertex, float& outX, float& outY, float& outZ) {
+    const float* m = ViewMatrix.m;
+    const double x = vertex.x, y = vertex.y, z = vertex.z;
+    outX = float(x * m[0] + y * m[4] + z * m[8] + m[12]);
+    outY = float(x * m[1] + y * m[5] + z * m[9] + m[13]);
+    outZ = float(x * m[2] + y * m[6] + z * m[10] + m[14]);
+}
 // Projects to screen pixels in place. False, and the polygon is not to be drawn, when
 // any vertex lies nearer than NearDepth: there is no near clipping.
 bool ProjectPolygon(ClipPolygon& polygon);

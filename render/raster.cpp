@@ -1,10 +1,17 @@
 #include "render/raster.h"
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <initializer_list>
 
 #include "geometry/projection.h"
 #include "render/counters.h"
+#include "render/coverage.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 TexelSource TextureBinding;
 EdgeChain LeftChain;
@@ -34,9 +41,15 @@ int32_t CeilToInt32(float a) {
 } // namespace
 
 int32_t TruncToInt32(double a) {
+#if defined(__x86_64__)
+    // The instruction gives 0x8000000000000000 for a NaN or a value out of range, whose
+    // low 32 bits are the 0 asked for; -2^63 itself gives the same.
+    return int32_t(uint32_t(uint64_t(_mm_cvttsd_si64(_mm_set_sd(a)))));
+#else
     constexpr double Limit = 9223372036854775808.0; // 2^63
     if (!(a >= -Limit && a < Limit)) return 0;
     return int32_t(uint32_t(uint64_t(int64_t(a))));
+#endif
 }
 
 bool SetupScanEdge(const ClipVertex& upper, const ClipVertex& lower, ScanEdge& out) {
@@ -125,7 +138,12 @@ bool ComputeGradients(const ClipPolygon& polygon) {
     return true;
 }
 
-bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+namespace {
+
+// The scanline loop of the rasterizer, shared by the painter's and the front-to-back walk:
+// drawSpan(n, uz, vz, iz, first, x0, y) is called for each non-empty span. Every running
+// value steps here, whether or not a span is drawn.
+template <typename SpanFn> bool ScanPolygon(const ClipPolygon& polygon, SpanFn&& drawSpan) {
     // Fewer than 3 vertices enclose no area; the gradients need three.
     if (polygon.count < 3) return false;
     if (!BuildEdgeChains(polygon)) return false;
@@ -150,13 +168,7 @@ bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
             int32_t x1 = (xr >> 16) + 1;
             if (x0 < 0) x0 = 0;
             if (x1 > width) x1 = width;
-            if (x1 > x0) {
-                const float iz = float(double(x0) * g.izdx + rowIz);
-                const float uz = float(double(x0) * g.uzdx + rowUz);
-                const float vz = float(double(x0) * g.vzdx + rowVz);
-                RenderCount.pixelsWritten += x1 - x0;
-                DrawSpan(x1 - x0, uz, vz, iz, frameBuffer + (size_t(y) * size_t(width) + x0));
-            }
+            if (x1 > x0) drawSpan(x1 - x0, rowIz, rowUz, rowVz, x0, y);
         }
         rowIz = float(double(rowIz) + g.izdy);
         rowUz = float(double(rowUz) + g.uzdy);
@@ -179,6 +191,209 @@ bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
             xl = left->x;
         }
     }
+}
+
+// a / n truncating toward zero, as the division operator gives it, for n from 1 to 16,
+// by a multiplication: with M = ceil(2^35 / n), floor(x M / 2^35) = floor(x / n) for every
+// x up to 2^31, since x (M n - 2^35) < 2^35.
+constexpr int ReciprocalShift = 35;
+constexpr uint64_t Reciprocal(int32_t n) {
+    return ((uint64_t(1) << ReciprocalShift) + uint64_t(n) - 1) / uint64_t(n);
+}
+constexpr uint64_t Reciprocals[RunLength + 1] = {
+    0,              Reciprocal(1),  Reciprocal(2),  Reciprocal(3),  Reciprocal(4),  Reciprocal(5),
+    Reciprocal(6),  Reciprocal(7),  Reciprocal(8),  Reciprocal(9),  Reciprocal(10), Reciprocal(11),
+    Reciprocal(12), Reciprocal(13), Reciprocal(14), Reciprocal(15), Reciprocal(16)};
+
+inline int32_t DivideByRunLength(int32_t a, int32_t n) {
+    if (n == 1) return a;
+    const uint32_t x = a < 0 ? 0u - uint32_t(a) : uint32_t(a);
+    const uint32_t q = uint32_t((unsigned __int128)x * Reciprocals[n] >> ReciprocalShift);
+    return a < 0 ? -int32_t(q) : int32_t(q);
+}
+
+// DrawTexelRun over the pixels of a run of n (1 to 16) whose bit is set in open: pixel j
+// gets the texel of u + j du, v + j dv, wrapping as j additions do.
+inline void DrawOpenStretches(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
+                              uint32_t open) {
+    while (open) {
+        const int32_t start = std::countr_zero(open);
+        const int32_t end = start + std::countr_one(open >> start);
+        DrawTexelRun(int32_t(uint32_t(u) + uint32_t(start) * uint32_t(du)),
+                     int32_t(uint32_t(v) + uint32_t(start) * uint32_t(dv)), du, dv, first + start,
+                     first + end);
+        open &= ~((1u << end) - 1u);
+    }
+}
+
+// The pixels of a run of n (1 to 16) whose bit in covered is clear.
+void DrawTexelRunUncoveredScalar(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
+                                 int32_t n, uint32_t covered) {
+    DrawOpenStretches(u, v, du, dv, first, ~covered & ((1u << n) - 1u));
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same with AVX2 for each group of eight open pixels: eight texel addresses at once and
+// one gather; the other pixels as above.
+__attribute__((target("avx2"))) void DrawTexelRunUncoveredAvx2(int32_t u, int32_t v, int32_t du,
+                                                               int32_t dv, uint32_t* first,
+                                                               int32_t n, uint32_t covered) {
+    uint32_t open = ~covered & ((1u << n) - 1u);
+    if ((open & 0xFFu) == 0xFFu || (open >> 8) == 0xFFu) {
+        const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i stepU = _mm256_set1_epi32(du), stepV = _mm256_set1_epi32(dv);
+        const __m128i vShift = _mm_cvtsi32_si128(TextureBinding.vShift);
+        const __m256i uMask = _mm256_set1_epi32(TextureBinding.uMask);
+        const __m256i vMask = _mm256_set1_epi32(TextureBinding.vMask);
+        const int* texels = reinterpret_cast<const int*>(TextureBinding.texels);
+        for (int32_t group = 0; group < 2; ++group) {
+            if (((open >> (8 * group)) & 0xFFu) != 0xFFu) continue;
+            const uint32_t at = uint32_t(8 * group);
+            const __m256i uu = _mm256_add_epi32(_mm256_set1_epi32(int32_t(uint32_t(u) + at * uint32_t(du))),
+                                                _mm256_mullo_epi32(lane, stepU));
+            const __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(int32_t(uint32_t(v) + at * uint32_t(dv))),
+                                                _mm256_mullo_epi32(lane, stepV));
+            const __m256i row = _mm256_and_si256(_mm256_sra_epi32(vv, vShift), vMask);
+            const __m256i column = _mm256_and_si256(_mm256_srai_epi32(uu, 16), uMask);
+            const __m256i texel = _mm256_i32gather_epi32(texels, _mm256_add_epi32(row, column), 4);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + at), texel);
+            open &= ~(0xFFu << at);
+        }
+    }
+    DrawOpenStretches(u, v, du, dv, first, open);
+}
+
+// With AVX-512 a whole run at once: sixteen addresses, one gather and one store, both
+// masked to the open pixels.
+__attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, int32_t v,
+                                                                    int32_t du, int32_t dv,
+                                                                    uint32_t* first, int32_t n,
+                                                                    uint32_t covered) {
+    const __mmask16 open = __mmask16(~covered & ((1u << n) - 1u));
+    const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i uu = _mm512_add_epi32(_mm512_set1_epi32(u), _mm512_mullo_epi32(lane, _mm512_set1_epi32(du)));
+    const __m512i vv = _mm512_add_epi32(_mm512_set1_epi32(v), _mm512_mullo_epi32(lane, _mm512_set1_epi32(dv)));
+    const __m512i row = _mm512_and_si512(_mm512_sra_epi32(vv, _mm_cvtsi32_si128(TextureBinding.vShift)),
+                                         _mm512_set1_epi32(TextureBinding.vMask));
+    const __m512i column = _mm512_and_si512(_mm512_srai_epi32(uu, 16), _mm512_set1_epi32(TextureBinding.uMask));
+    const __m512i texel = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), open,
+                                                      _mm512_add_epi32(row, column),
+                                                      TextureBinding.texels, 4);
+    _mm512_mask_storeu_epi32(first, open, texel);
+}
+#endif
+
+// The fastest the CPU offers, chosen once.
+UncoveredRunDrawer ChooseRunDrawer() {
+    for (const RunDrawerKind kind : {RunDrawerKind::Avx512, RunDrawerKind::Avx2})
+        if (const UncoveredRunDrawer drawer = UncoveredRunDrawerFor(kind)) return drawer;
+    return DrawTexelRunUncoveredScalar;
+}
+const UncoveredRunDrawer DrawTexelRunUncovered = ChooseRunDrawer();
+
+// DrawSpan writing only the pixels not yet covered on row `coverage`, x the span's first
+// column; gives the number written. A run wholly covered skips its divisions; iz, uz and vz still step as in DrawSpan,
+// and a run's first coordinates come from the same division DrawSpan's previous run ends
+// with, so each pixel gets exactly DrawSpan's texel.
+int32_t DrawSpanUncovered(int32_t n, float uz, float vz, float iz, uint32_t* first,
+                          const uint64_t* coverage, int32_t x) {
+    const GradientSet& g = ScreenGradients;
+    int32_t u = 0, v = 0;
+    bool haveStart = false; // u and v hold the current run's first coordinates
+    uint32_t* position = first;
+    int32_t written = 0;
+
+    for (; n >= RunLength; n -= RunLength) {
+        const uint32_t covered = CoveredBits(coverage, x, RunLength);
+        const float izStart = iz, uzStart = uz, vzStart = vz;
+        iz = float(double(iz) + RunLength * double(g.izdx));
+        uz = float(double(uz) + RunLength * double(g.uzdx));
+        vz = float(double(vz) + RunLength * double(g.vzdx));
+        if (covered != 0xFFFFu) {
+            if (!haveStart) {
+                const double q = FixedOne / izStart;
+                u = TruncToInt32(q * uzStart);
+                v = TruncToInt32(q * vzStart);
+            }
+            const double q = FixedOne / iz;
+            const int32_t uEnd = TruncToInt32(q * uz);
+            const int32_t vEnd = TruncToInt32(q * vz);
+            const int32_t du = WrapSub(uEnd, u) / RunLength;
+            const int32_t dv = WrapSub(vEnd, v) / RunLength;
+            DrawTexelRunUncovered(u, v, du, dv, position, RunLength, covered);
+            written += covered ? RunLength - BitCount16(covered) : RunLength;
+            u = uEnd;
+            v = vEnd;
+            haveStart = true;
+        } else {
+            haveStart = false;
+        }
+        position += RunLength;
+        x += RunLength;
+    }
+    if (n > 0) {
+        const uint32_t covered = CoveredBits(coverage, x, n);
+        if (covered != (1u << n) - 1u) {
+            if (!haveStart) {
+                const double q = FixedOne / iz;
+                u = TruncToInt32(q * uz);
+                v = TruncToInt32(q * vz);
+            }
+            const double r = n;
+            const double q = FixedOne / (double(iz) + r * g.izdx);
+            const int32_t uEnd = TruncToInt32(q * (double(uz) + r * g.uzdx));
+            const int32_t vEnd = TruncToInt32(q * (double(vz) + r * g.vzdx));
+            const int32_t du = DivideByRunLength(WrapSub(uEnd, u), n);
+            const int32_t dv = DivideByRunLength(WrapSub(vEnd, v), n);
+            DrawTexelRunUncovered(u, v, du, dv, position, n, covered);
+            written += covered ? n - BitCount16(covered) : n;
+        }
+    }
+    RenderCount.pixelsWritten += written;
+    return written;
+}
+
+} // namespace
+
+UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind) {
+    if (kind == RunDrawerKind::Scalar) return DrawTexelRunUncoveredScalar;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (kind == RunDrawerKind::Avx2 && __builtin_cpu_supports("avx2"))
+        return DrawTexelRunUncoveredAvx2;
+    if (kind == RunDrawerKind::Avx512 && __builtin_cpu_supports("avx512f"))
+        return DrawTexelRunUncoveredAvx512;
+#endif
+    return nullptr;
+}
+
+bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+    const GradientSet& g = ScreenGradients;
+    const size_t width = size_t(ViewWidth);
+    return ScanPolygon(polygon,
+                       [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
+                           const float iz = float(double(x0) * g.izdx + rowIz);
+                           const float uz = float(double(x0) * g.uzdx + rowUz);
+                           const float vz = float(double(x0) * g.vzdx + rowVz);
+                           RenderCount.pixelsWritten += n;
+                           DrawSpan(n, uz, vz, iz, frameBuffer + (size_t(y) * width + size_t(x0)));
+                       });
+}
+
+bool RasterizePolygonCovered(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+    const GradientSet& g = ScreenGradients;
+    const size_t width = size_t(ViewWidth);
+    return ScanPolygon(polygon,
+                       [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
+                           if (RowCovered(y) || SpanCovered(y, x0, x0 + n)) return;
+                           const float iz = float(double(x0) * g.izdx + rowIz);
+                           const float uz = float(double(x0) * g.uzdx + rowUz);
+                           const float vz = float(double(x0) * g.vzdx + rowVz);
+                           const int32_t written = DrawSpanUncovered(
+                               n, uz, vz, iz, frameBuffer + (size_t(y) * width + size_t(x0)),
+                               CoverageRow(y), x0);
+                           CoverSpan(y, x0, x0 + n, written);
+                       });
 }
 
 void DrawSpan(int32_t n, float uz, float vz, float iz, uint32_t* first) {

@@ -53,12 +53,24 @@ int32_t TruncToInt32(double a);
 // vertices, or a shape no real clipped polygon has); true otherwise, even when no pixel
 // was written.
 bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer);
+// RasterizePolygon for the front-to-back walk: writes only the pixels the frame's coverage
+// (render/coverage.h) leaves open, each with exactly the texel RasterizePolygon gives it,
+// and covers every pixel of every span. The coverage must have been begun for ViewWidth x
+// ViewHeight.
+bool RasterizePolygonCovered(const ClipPolygon& polygon, uint32_t* frameBuffer);
 bool BuildEdgeChains(const ClipPolygon& polygon);
 // Upper end first; false (and nothing stored) when the edge covers no scanline.
 bool SetupScanEdge(const ClipVertex& upper, const ClipVertex& lower, ScanEdge& out);
 bool ComputeGradients(const ClipPolygon& polygon);
 // n >= 1 pixels from first to the right; uz, vz, iz are u/z, v/z, 1/z at the first pixel.
 void DrawSpan(int32_t n, float uz, float vz, float iz, uint32_t* first);
+// DrawTexelRun over first .. first + n - 1 (n from 1 to 16) for the pixels whose bit in
+// covered is clear; pixel j gets the texel of u + j du, v + j dv, wrapping as j additions
+// do. The front-to-back walk uses the fastest kind the CPU offers; null for one it lacks.
+enum class RunDrawerKind { Scalar, Avx2, Avx512 };
+using UncoveredRunDrawer = void (*)(int32_t u, int32_t v, int32_t du, int32_t dv,
+                                    uint32_t* first, int32_t n, uint32_t covered);
+UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind);
 // Writes [first, end), at least one pixel; u, v, du, dv in 16.16.
 void DrawTexelRun(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
                   const uint32_t* end);

@@ -21,6 +21,15 @@ inline constexpr double BspPlaneBand = 0.01;
 // The camera origin in map space: the translation row of InverseViewMatrix.
 Point3 CameraPosition();
 
+// Sets up the frame's view and draws the map: front to back over the map's render cache
+// where PrepareMapRender made one, else through DrawBspNode. Both give the same pixels.
 void RenderScene(const Matrix4& camera, const Map& map, uint32_t* frameBuffer);
+// RenderScene through the painter's walk alone: the reference the fast path is held to.
+void RenderScenePainter(const Matrix4& camera, const Map& map, uint32_t* frameBuffer);
+// Makes the map's render cache once its textures are loaded (the only allocation the
+// renderer makes). False, leaving the map without one, when the map cannot be cached
+// (a polygon naming a vertex outside the table) or memory runs out; RenderScene then
+// draws through the painter's walk.
+bool PrepareMapRender(Map& map);
 // Draws one subtree in painter's order as seen from CameraPosition().
 void DrawBspNode(const MapNode& node, uint32_t* frameBuffer, const Map& map);

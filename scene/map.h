@@ -40,6 +40,9 @@ struct TextureSlot {
     std::unique_ptr<Texture> texture;
 };
 
+// What the renderer keeps for one map besides the map itself (render/scene_cache.h).
+struct MapRenderCache;
+
 struct Map {
     std::unique_ptr<MapNode> root;
     int32_t textureCount = 0;
@@ -47,6 +50,9 @@ struct Map {
     int32_t vertexCount = 0;
     std::unique_ptr<MapVertex[]> vertices;
     Matrix4 matrix = {};
+    // Made once, after the textures, by PrepareMapRender (render/render.h); without it the
+    // renderer draws through the painter's walk alone.
+    std::shared_ptr<MapRenderCache> renderCache;
 };
 
 // Null on any failure; nothing partly built escapes. Besides a missing file, wrong magic

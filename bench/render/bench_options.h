@@ -1,6 +1,7 @@
 // vexmont-bench's command line:
 //
-//   vexmont-bench --dir DIR [--frames N] [--path spin|fixed] [--camera M] [--json] [--peer]
+//   vexmont-bench --dir DIR [--frames N] [--path spin|fixed] [--camera M] [--cameras K]
+//                 [--json] [--peer]
 #pragma once
 
 #include <optional>
@@ -10,6 +11,7 @@
 
 inline constexpr long DefaultBenchFrames = 300;
 inline constexpr long MaxBenchFrames = 1000000;
+inline constexpr long MaxBenchCameras = 1000;
 
 enum class CameraPath {
     Spin,  // one full turn about the camera's own y axis over the run, the way Left turns
@@ -21,6 +23,7 @@ struct BenchOptions {
     long frames = DefaultBenchFrames;
     CameraPath path = CameraPath::Spin;
     std::optional<Matrix4> camera; // instead of the viewer's start camera
+    long cameraCount = 0;          // cameras spread over the map; 0: the path above
     bool json = false;
     bool peer = false;
 };

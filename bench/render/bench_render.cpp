@@ -62,6 +62,8 @@ struct BenchFigures {
     int64_t triangles = 0;
     int32_t vertices = 0, textures = 0;
     Spread frameMs, renderMs, floorMs;
+    std::vector<Spread> cameraFrameMs; // with --cameras: each camera's frame steps
+    size_t worstCamera = 0;            // the camera with the highest median
     Spread visited, culled, drawn, pixels;
     PeerFigures peer;
 };
@@ -104,9 +106,44 @@ const Texture& FloorTexture(const Map& map) {
     return black;
 }
 
-std::vector<Matrix4> Cameras(const BenchOptions& options, const Matrix4& start) {
+// With --cameras K: which camera frame i of n belongs to.
+size_t CameraOfFrame(size_t i, size_t n, long cameraCount) {
+    return i * size_t(cameraCount) / n;
+}
+
+// K cameras on a grid across the map's box (x and z) at the start camera's height, camera i
+// turned about its own y axis by i/K of a turn, so that they look every way.
+std::vector<Matrix4> SpreadCameras(long count, const Matrix4& start, const Map& map) {
+    float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+    for (int32_t i = 0; i < map.vertexCount; ++i) {
+        const float p[3] = {map.vertices[i].x, map.vertices[i].y, map.vertices[i].z};
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = i == 0 ? p[k] : std::min(lo[k], p[k]);
+            hi[k] = i == 0 ? p[k] : std::max(hi[k], p[k]);
+        }
+    }
+    const long columns = std::max(1L, long(std::ceil(std::sqrt(double(count)))));
+    const long rows = (count + columns - 1) / columns;
+    std::vector<Matrix4> cameras;
+    for (long i = 0; i < count; ++i) {
+        Matrix4 m = start;
+        Matrix4RotateY(m, float(2.0 * std::numbers::pi * double(i) / double(count)));
+        const double fx = (double(i % columns) + 0.5) / double(columns);
+        const double fz = (double(i / columns) + 0.5) / double(rows);
+        m.m[12] = float(lo[0] + fx * (double(hi[0]) - lo[0]));
+        m.m[14] = float(lo[2] + fz * (double(hi[2]) - lo[2]));
+        cameras.push_back(m);
+    }
+    return cameras;
+}
+
+std::vector<Matrix4> Cameras(const BenchOptions& options, const Matrix4& start, const Map& map) {
     std::vector<Matrix4> cameras(size_t(options.frames), start);
-    if (options.path == CameraPath::Spin) {
+    if (options.cameraCount > 0) {
+        const std::vector<Matrix4> spread = SpreadCameras(options.cameraCount, start, map);
+        for (size_t i = 0; i < cameras.size(); ++i)
+            cameras[i] = spread[CameraOfFrame(i, cameras.size(), options.cameraCount)];
+    } else if (options.path == CameraPath::Spin) {
         for (size_t i = 0; i < cameras.size(); ++i)
             Matrix4RotateY(cameras[i],
                            float(2.0 * std::numbers::pi * double(i) / double(cameras.size())));
@@ -150,7 +187,8 @@ void RunBench(const BenchOptions& options, BenchFigures& figures) {
     figures.triangles = map.root ? CountTriangles(*map.root) : 0;
     figures.vertices = map.vertexCount;
     figures.textures = map.textureCount;
-    const std::vector<Matrix4> cameras = Cameras(options, options.camera.value_or(CameraMatrix));
+    const std::vector<Matrix4> cameras =
+        Cameras(options, options.camera.value_or(CameraMatrix), map);
     const size_t n = cameras.size();
     std::vector<double> frameMs(n), renderMs(n), floorMs(n), visited(n), culled(n), drawn(n),
         pixels(n);
@@ -188,6 +226,16 @@ void RunBench(const BenchOptions& options, BenchFigures& figures) {
         pixels[i] = double(after.pixelsWritten - before.pixelsWritten);
     }
     figures.frameMs = SpreadOf(frameMs);
+    if (options.cameraCount > 0) {
+        std::vector<std::vector<double>> perCamera(size_t(options.cameraCount));
+        for (size_t i = 0; i < n; ++i)
+            perCamera[CameraOfFrame(i, n, options.cameraCount)].push_back(frameMs[i]);
+        for (size_t c = 0; c < perCamera.size(); ++c) {
+            figures.cameraFrameMs.push_back(SpreadOf(perCamera[c]));
+            if (figures.cameraFrameMs[c].median > figures.cameraFrameMs[figures.worstCamera].median)
+                figures.worstCamera = c;
+        }
+    }
     figures.renderMs = SpreadOf(renderMs);
     figures.floorMs = SpreadOf(floorMs);
     figures.visited = SpreadOf(visited);
@@ -229,11 +277,20 @@ void PrintJson(const BenchOptions& options, const BenchFigures& f) {
     std::printf("{\n");
     field("dir", JsonText(options.dir));
     field("frames", number(double(options.frames)));
-    field("path", JsonText(options.path == CameraPath::Spin ? "spin" : "fixed"));
+    field("path", JsonText(options.cameraCount > 0                ? "cameras"
+                           : options.path == CameraPath::Spin ? "spin"
+                                                              : "fixed"));
     field("triangles", number(double(f.triangles)));
     field("vertices", number(f.vertices));
     field("textures", number(f.textures));
     field("frame_ms", JsonSpread(f.frameMs));
+    if (!f.cameraFrameMs.empty()) {
+        std::string list = "[";
+        for (size_t c = 0; c < f.cameraFrameMs.size(); ++c)
+            list += (c ? ", " : "") + JsonSpread(f.cameraFrameMs[c]);
+        field("camera_frame_ms", list + "]");
+        field("worst_camera", number(double(f.worstCamera)));
+    }
     field("render_ms", JsonSpread(f.renderMs));
     field("floor_ms", JsonSpread(f.floorMs));
     field("polygons_visited", JsonSpread(f.visited));
@@ -257,7 +314,8 @@ void PrintJson(const BenchOptions& options, const BenchFigures& f) {
 void PrintText(const BenchOptions& options, const BenchFigures& f) {
     std::printf("vexmont-bench: %s: %lld triangles, %d vertices, %d textures; %ld frames, %s\n",
                 options.dir.c_str(), (long long)f.triangles, f.vertices, f.textures, options.frames,
-                options.path == CameraPath::Spin ? "spin" : "fixed");
+                options.cameraCount > 0 ? "cameras over the map"
+                : options.path == CameraPath::Spin ? "spin" : "fixed");
     std::printf("%-32s %10s %10s %10s\n", "", "median", "min", "max");
     const auto row = [](const char* name, const Spread& s, const char* format) {
         std::printf("%-32s ", name);
@@ -266,6 +324,11 @@ void PrintText(const BenchOptions& options, const BenchFigures& f) {
         std::printf("\n");
     };
     row("frame step (ms)", f.frameMs, " %10.3f");
+    for (size_t c = 0; c < f.cameraFrameMs.size(); ++c) {
+        char name[64];
+        std::snprintf(name, sizeof name, "  camera %zu%s", c, c == f.worstCamera ? " (worst)" : "");
+        row(name, f.cameraFrameMs[c], " %10.3f");
+    }
     row("RenderScene (ms)", f.renderMs, " %10.3f");
     row("memory floor (ms)", f.floorMs, " %10.3f");
     row("polygons visited", f.visited, " %10.0f");

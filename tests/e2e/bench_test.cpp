@@ -30,6 +30,8 @@ TEST(Bench, BadArgumentsGiveTwoAndAFailedStartUpOneWithOneLine) {
                                       {"--dir", dir, "--frames", "3x"},
                                       {"--dir", dir, "--path", "loop"},
                                       {"--dir", dir, "--camera", "1,0,0"},
+                                      {"--dir", dir, "--cameras", "0"},
+                                      {"--dir", dir, "--frames", "2", "--cameras", "3"},
                                       {"--dir", dir, "--bogus"},
                                       {"--dir"}};
     for (const Arguments& arguments : badArguments) {
@@ -46,10 +48,11 @@ TEST(Bench, BadArgumentsGiveTwoAndAFailedStartUpOneWithOneLine) {
 
 TEST(Bench, MeasuresAGeneratedMapAndThePeerDrawsTheSameFrame) {
     const CommandResult result =
-        Bench({"--dir", VEXMONT_BENCH_MAP, "--frames", "3", "--json", "--peer"});
+        Bench({"--dir", VEXMONT_BENCH_MAP, "--frames", "3", "--cameras", "3", "--json", "--peer"});
     ASSERT_EQ(result.exitCode, 0) << result.output;
     for (const char* key : {"\"frame_ms\"", "\"render_ms\"", "\"floor_ms\"", "\"polygons_visited\"",
-                            "\"polygons_culled\"", "\"polygons_drawn\"", "\"pixels_written\""})
+                            "\"polygons_culled\"", "\"polygons_drawn\"", "\"pixels_written\"",
+                            "\"camera_frame_ms\"", "\"worst_camera\""})
         EXPECT_NE(result.output.find(key), std::string::npos) << key;
 #if VEXMONT_BENCH_PEER
     // The peer's picture differs only where the two sample a texel boundary differently.

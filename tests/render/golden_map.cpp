@@ -179,6 +179,7 @@ std::unique_ptr<Map> LoadGoldenMap() {
     if (!map) return nullptr;
     Matrix4Identity(map->matrix);
     if (!LoadMapTextures(*map, (dir / "Textures").string())) return nullptr;
+    if (!PrepareMapRender(*map)) return nullptr;
     return map;
 }
 

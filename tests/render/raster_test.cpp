@@ -342,4 +342,36 @@ TEST_F(Raster, RunStepsTruncateTowardZero) {
     }
 }
 
+// Every kind the CPU offers (the scalar one always) writes exactly the open pixels, each
+// with the texel DrawTexelRun gives it, and nothing past the run.
+TEST_F(Raster, UncoveredRunDrawersMatchTheTexelRun) {
+    const auto odd = MakeTexture(64, 32, [](int32_t x, int32_t y) { return uint32_t(y << 8 | x); });
+    Bind(*odd);
+    std::mt19937 random(7);
+    int kinds = 0;
+    for (const RunDrawerKind kind : {RunDrawerKind::Scalar, RunDrawerKind::Avx2, RunDrawerKind::Avx512}) {
+        const UncoveredRunDrawer draw = UncoveredRunDrawerFor(kind);
+        if (!draw) continue;
+        ++kinds;
+        for (int i = 0; i < 3000; ++i) {
+            const int32_t u = int32_t(random()), v = int32_t(random());
+            const int32_t du = int32_t(random() % (1u << 22)) - (1 << 21);
+            const int32_t dv = int32_t(random() % (1u << 22)) - (1 << 21);
+            const int32_t n = 1 + int32_t(random() % 16);
+            const uint32_t covered = i % 3 ? random() & 0xFFFFu : (i % 2 ? 0u : 0xFFFFu);
+            uint32_t all[16], expected[18], got[18];
+            DrawTexelRun(u, v, du, dv, all, all + n);
+            for (int32_t k = 0; k < 18; ++k) {
+                const bool open = k < n && !((covered >> k) & 1u);
+                expected[k] = open ? all[k] : 0xFF000000u;
+                got[k] = 0xFF000000u;
+            }
+            draw(u, v, du, dv, got, n, covered);
+            for (int32_t k = 0; k < 18; ++k)
+                ASSERT_EQ(got[k], expected[k]) << int(kind) << " case " << i << " pixel " << k;
+        }
+    }
+    EXPECT_GE(kinds, 1);
+}
+
 } // namespace

@@ -1,0 +1,308 @@
+// The front-to-back walk: the painter's walk reversed (and each node's polygons in reverse
+// order), drawing only pixels that no polygon drawn earlier in this walk has covered, so
+// that each pixel is written once, with the value of the last polygon the painter's walk
+// would have drawn there. Subtrees whose box lies wholly outside a frustum side plane or
+// nearer than NearDepth, or whose projected box falls only on covered pixels, are skipped;
+// the walk ends once every writable pixel is covered.
+//
+// Every test that skips work is conservative: its margin exceeds the float rounding of
+// the camera-space coordinates the painter's walk computes, so nothing it would draw is
+// lost. Vertices are transformed once per frame, bit-identical to TransformVertex.
+#include "render/front_walk.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/projection.h"
+#include "render/counters.h"
+#include "render/coverage.h"
+#include "render/pipeline.h"
+#include "render/raster.h"
+#include "render/render.h"
+#include "render/scene_cache.h"
+#include "scene/map.h"
+#include "scene/texture.h"
+
+namespace {
+
+// Relative bound on the painter's rounding of camera-space values (each is a float rounded
+// once, 2^-24, then clipped through at most four passes in double), more than ten times
+// over.
+constexpr double RoundingBound = 1e-5;
+// Extra pixels around a projected box: the 16.16 edge stepping and the fill rule's
+// neighbours.
+constexpr double ScreenSlack = 2.0;
+// A projected box whose rounding bound exceeds this many pixels is not worth testing.
+constexpr double MaxScreenError = 64.0;
+
+constexpr int PlaneCount = 4;
+constexpr uint32_t AllPlanes = (1u << PlaneCount) - 1;
+
+struct WalkState {
+    const Map* map;
+    MapRenderCache* cache;
+    uint32_t* frameBuffer;
+    Point3 camera;
+    bool cull; // the view is finite: boxes may be tested
+    // Map-space forms of the four frustum planes and of the depth z: s(p) = p . w + c.
+    double w[PlaneCount + 1][3];
+    double c[PlaneCount + 1];
+    double normalSum[PlaneCount + 1][3]; // |n| of each plane, for the margins
+    double absLinear[3][3];              // |V[4j + i]|, row j = map axis, column i
+    double absTranslation[3];
+};
+WalkState Walk;
+
+bool ViewIsFinite() {
+    for (float e : ViewMatrix.m)
+        if (!std::isfinite(e)) return false;
+    for (const Plane& p : FrustumPlanes)
+        if (!std::isfinite(p.a) || !std::isfinite(p.b) || !std::isfinite(p.c) ||
+            !std::isfinite(p.d))
+            return false;
+    return std::isfinite(FocalLength);
+}
+
+void SetUpPlanes() {
+    const float* m = ViewMatrix.m;
+    for (int k = 0; k <= PlaneCount; ++k) {
+        const double n[3] = {k < PlaneCount ? double(FrustumPlanes[k].a) : 0.0,
+                             k < PlaneCount ? double(FrustumPlanes[k].b) : 0.0,
+                             k < PlaneCount ? double(FrustumPlanes[k].c) : 1.0};
+        const double d = k < PlaneCount ? double(FrustumPlanes[k].d) : 0.0;
+        for (int j = 0; j < 3; ++j)
+            Walk.w[k][j] = n[0] * m[4 * j] + n[1] * m[4 * j + 1] + n[2] * m[4 * j + 2];
+        Walk.c[k] = n[0] * m[12] + n[1] * m[13] + n[2] * m[14] + d;
+        for (int i = 0; i < 3; ++i)
+            Walk.normalSum[k][i] = std::fabs(n[i]);
+    }
+    for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 3; ++i)
+            Walk.absLinear[j][i] = std::fabs(double(m[4 * j + i]));
+    for (int i = 0; i < 3; ++i)
+        Walk.absTranslation[i] = std::fabs(double(m[12 + i]));
+}
+
+// Whether the box can hold a pixel of the frame: false when it lies wholly outside one of
+// the planes still in `planes` (clearing the planes it lies wholly inside) or wholly
+// nearer than NearDepth, or when its projection lands only on covered pixels.
+bool BoxMayShow(const CachedNode& node, uint32_t& planes) {
+    // Bound on each camera-space coordinate of any point of the box.
+    double extent[3];
+    for (int j = 0; j < 3; ++j)
+        extent[j] = std::max(std::fabs(double(node.lo[j])), std::fabs(double(node.hi[j])));
+    double bound[3];
+    for (int i = 0; i < 3; ++i)
+        bound[i] = Walk.absLinear[0][i] * extent[0] + Walk.absLinear[1][i] * extent[1] +
+                   Walk.absLinear[2][i] * extent[2] + Walk.absTranslation[i];
+
+    double lowest[PlaneCount + 1], highest[PlaneCount + 1], margin[PlaneCount + 1];
+    for (int k = 0; k <= PlaneCount; ++k) {
+        if (k < PlaneCount && !(planes & (1u << k))) continue;
+        double lo = Walk.c[k], hi = Walk.c[k];
+        for (int j = 0; j < 3; ++j) {
+            const double a = Walk.w[k][j] * node.lo[j], b = Walk.w[k][j] * node.hi[j];
+            lo += std::min(a, b);
+            hi += std::max(a, b);
+        }
+        margin[k] = RoundingBound * (Walk.normalSum[k][0] * bound[0] +
+                                     Walk.normalSum[k][1] * bound[1] +
+                                     Walk.normalSum[k][2] * bound[2]) +
+                    1e-30;
+        lowest[k] = lo;
+        highest[k] = hi;
+        if (k < PlaneCount) {
+            if (hi + margin[k] < 0.0) return false;       // every vertex strictly outside
+            if (lo - margin[k] > 0.0) planes &= ~(1u << k); // every vertex inside
+        }
+    }
+    const double zMax = highest[PlaneCount], zMin = lowest[PlaneCount];
+    const double zMargin = margin[PlaneCount];
+    if (zMax + zMargin < NearDepth) return false; // every vertex too near: dropped
+
+    // The projected box, for the coverage test; only a box wholly in front projects.
+    if (zMin - zMargin < NearDepth) return true;
+    // A projected coordinate F x / z moves by at most F (dx / z + |x| dz / z^2) when x and
+    // z move by dx and dz.
+    const double focal = FocalLength;
+    const double zLow = zMin - zMargin;
+    const double dz = RoundingBound * bound[2];
+    const double screenError =
+        focal * (RoundingBound * std::max(bound[0], bound[1]) / zLow +
+                 std::max(bound[0], bound[1]) * dz / (zLow * zLow));
+    if (!(screenError < MaxScreenError)) return true;
+    const float* m = ViewMatrix.m;
+    double xMin = 1e300, xMax = -1e300, yMin = 1e300, yMax = -1e300;
+    for (int corner = 0; corner < 8; ++corner) {
+        const double p[3] = {corner & 1 ? node.hi[0] : node.lo[0], corner & 2 ? node.hi[1] : node.lo[1],
+                             corner & 4 ? node.hi[2] : node.lo[2]};
+        const double x = p[0] * m[0] + p[1] * m[4] + p[2] * m[8] + m[12];
+        const double y = p[0] * m[1] + p[1] * m[5] + p[2] * m[9] + m[13];
+        const double z = p[0] * m[2] + p[1] * m[6] + p[2] * m[10] + m[14];
+        const double sx = focal * x / z, sy = focal * y / z;
+        xMin = std::min(xMin, sx);
+        xMax = std::max(xMax, sx);
+        yMin = std::min(yMin, sy);
+        yMax = std::max(yMax, sy);
+    }
+    const double slack = screenError + ScreenSlack;
+    const double halfWidth = ViewWidth / 2, halfHeight = ViewHeight / 2;
+    const double limit = 1e9;
+    const double x0 = std::clamp(std::floor(xMin + halfWidth - slack), -limit, limit);
+    const double x1 = std::clamp(std::ceil(xMax + halfWidth + slack), -limit, limit);
+    const double y0 = std::clamp(std::floor(yMin + halfHeight - slack), -limit, limit);
+    const double y1 = std::clamp(std::ceil(yMax + halfHeight + slack), -limit, limit);
+    return !RectCovered(int32_t(x0), int32_t(y0), int32_t(x1), int32_t(y1));
+}
+
+const CachedVertex& FetchVertex(int32_t index) {
+    MapRenderCache& cache = *Walk.cache;
+    CachedVertex& out = cache.vertices[index];
+    if (cache.vertexFrame[index] == cache.frame) return out;
+    cache.vertexFrame[index] = cache.frame;
+    const MapVertex& vertex = Walk.map->vertices[index];
+    TransformPosition(vertex, out.x, out.y, out.z);
+    uint32_t sides = 0;
+    const Point3 p{out.x, out.y, out.z};
+    for (int k = 0; k < PlaneCount; ++k) {
+        // As ClipToFrustum classifies: a NaN distance counts as on the plane.
+        const double s = PlaneDistance(FrustumPlanes[k], p);
+        if (!(s < 0.0)) sides |= 1u << k;
+        if (!(s > 0.0)) sides |= 1u << (4 + k);
+    }
+    out.sides = sides;
+    return out;
+}
+
+ClipVertex MakeClipVertex(const CachedVertex& v, float u, float tv) {
+    ClipVertex out;
+    out.x = v.x;
+    out.y = v.y;
+    out.z = v.z;
+    out.u = u;
+    out.v = tv;
+    out.reserved[0] = out.reserved[1] = out.reserved[2] = 0.0f;
+    return out;
+}
+
+// Whether every pixel the projected polygon can write is covered: the rows from ceil of
+// its top to ceil of its bottom less one, the columns after floor of its left edge up to
+// floor of its right, each widened by one for the 16.16 edge stepping.
+bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
+    float xMin = polygon.vertices[0].x, xMax = xMin;
+    float yMin = polygon.vertices[0].y, yMax = yMin;
+    for (int32_t i = 1; i < polygon.count; ++i) {
+        xMin = std::min(xMin, polygon.vertices[i].x);
+        xMax = std::max(xMax, polygon.vertices[i].x);
+        yMin = std::min(yMin, polygon.vertices[i].y);
+        yMax = std::max(yMax, polygon.vertices[i].y);
+    }
+    constexpr float Limit = 1e6f; // also false for a NaN
+    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
+    return RectCovered(int32_t(std::floor(xMin)) - 1, int32_t(std::floor(yMin)) - 1,
+                       int32_t(std::floor(xMax)) + 1, int32_t(std::ceil(yMax)) + 1);
+}
+
+// DrawMapPolygon for the front-to-back walk; the back-face test is the caller's.
+void DrawCachedPolygon(const CachedPolygon& polygon) {
+    const CachedVertex& a = FetchVertex(polygon.vertex[0]);
+    const CachedVertex& b = FetchVertex(polygon.vertex[1]);
+    const CachedVertex& c = FetchVertex(polygon.vertex[2]);
+    // ClipToFrustum's verdicts from the vertices' sides.
+    const uint32_t all = a.sides & b.sides & c.sides;
+    const uint32_t keep = all & AllPlanes;
+    const uint32_t outside = (all >> 4) & AllPlanes;
+    if (outside & ~keep) return; // rejected by a plane
+
+    const ClipVertex first = MakeClipVertex(a, polygon.u[0], polygon.v[0]);
+    const ClipVertex second = MakeClipVertex(b, polygon.u[1], polygon.v[1]);
+    const ClipVertex third = MakeClipVertex(c, polygon.u[2], polygon.v[2]);
+    ClipPolygon clipped;
+    if (keep == AllPlanes) {
+        clipped.count = 3;
+        clipped.vertices[0] = first;
+        clipped.vertices[1] = second;
+        clipped.vertices[2] = third;
+    } else {
+        clipped = ClipToFrustum(first, second, third, FrustumPlanes);
+        if (clipped.count < 3) return;
+    }
+    if (!ProjectPolygon(clipped)) return;
+    if (OnCoveredPixelsOnly(clipped)) return;
+
+    const Texture& texture = *polygon.texture;
+    TextureBinding.texels = texture.pixels.get();
+    TextureBinding.uMask = texture.uMask;
+    TextureBinding.vMask = texture.vMask;
+    TextureBinding.vShift = texture.vShift;
+    ++RenderCount.polygonsRasterized;
+    RasterizePolygonCovered(clipped, Walk.frameBuffer);
+}
+
+void DrawNodePolygonsReversed(const CachedNode& node) {
+    const CachedPolygon* polygons = Walk.cache->polygons.get() + node.firstPolygon;
+    // Bit-identical planes give one back-face verdict for all of the node's polygons.
+    bool sharedAway = false;
+    if (node.sharedPlane && node.polygonCount > 0)
+        sharedAway = PlaneDistance(polygons[0].plane, Walk.camera) > BackFaceThreshold;
+    for (int32_t i = node.polygonCount - 1; i >= 0; --i) {
+        const CachedPolygon& polygon = polygons[i];
+        if (!polygon.texture) continue;
+        ++RenderCount.polygonsVisited;
+        const bool away = node.sharedPlane
+                              ? sharedAway
+                              : PlaneDistance(polygon.plane, Walk.camera) > BackFaceThreshold;
+        if (away) {
+            ++RenderCount.polygonsFacingAway;
+            continue;
+        }
+        DrawCachedPolygon(polygon);
+        if (CoverageComplete()) return;
+    }
+}
+
+void WalkNode(int32_t index, uint32_t planes) {
+    const CachedNode& node = Walk.cache->nodes[index];
+    if (!node.hasBox) return; // nothing drawable below
+    if (Walk.cull && !BoxMayShow(node, planes)) return;
+
+    const double dist = PlaneDistance(node.node->plane, Walk.camera);
+    if (dist > BspPlaneBand) {
+        if (node.front >= 0) WalkNode(node.front, planes);
+        if (CoverageComplete()) return;
+        DrawNodePolygonsReversed(node);
+        if (CoverageComplete()) return;
+        if (node.back >= 0) WalkNode(node.back, planes);
+    } else if (dist < -BspPlaneBand) {
+        if (node.back >= 0) WalkNode(node.back, planes);
+        if (CoverageComplete()) return;
+        DrawNodePolygonsReversed(node);
+        if (CoverageComplete()) return;
+        if (node.front >= 0) WalkNode(node.front, planes);
+    } else {
+        if (node.front >= 0) WalkNode(node.front, planes);
+        if (CoverageComplete()) return;
+        if (node.back >= 0) WalkNode(node.back, planes);
+    }
+}
+
+} // namespace
+
+bool DrawSceneFrontToBack(const Map& map, uint32_t* frameBuffer) {
+    MapRenderCache* cache = map.renderCache.get();
+    if (!cache || !frameBuffer || cache->nodeCount == 0) return false;
+    if (!BeginCoverage(ViewWidth, ViewHeight)) return false;
+    if (++cache->frame == 0) {
+        // After 2^32 frames the numbers wrap: forget every vertex once.
+        std::fill_n(cache->vertexFrame.get(), cache->vertexCount, 0u);
+        cache->frame = 1;
+    }
+    Walk.map = &map;
+    Walk.cache = cache;
+    Walk.frameBuffer = frameBuffer;
+    Walk.camera = CameraPosition();
+    Walk.cull = ViewIsFinite();
+    if (Walk.cull) SetUpPlanes();
+    if (!CoverageComplete()) WalkNode(0, AllPlanes);
+    return true;
+}

@@ -1,0 +1,117 @@
+#include "render/scene_cache.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "scene/map.h"
+#include "scene/texture.h"
+
+namespace {
+
+template <typename T> std::unique_ptr<T[]> NewArray(int64_t n) {
+    return std::unique_ptr<T[]>(new (std::nothrow) T[size_t(std::max<int64_t>(n, 1))]());
+}
+
+void CountTree(const MapNode& node, int64_t& nodes, int64_t& polygons) {
+    ++nodes;
+    polygons += node.polygonCount;
+    if ((node.flags & NodeHasFront) && node.front) CountTree(*node.front, nodes, polygons);
+    if ((node.flags & NodeHasBack) && node.back) CountTree(*node.back, nodes, polygons);
+}
+
+bool SamePlane(const Plane& a, const Plane& b) {
+    return std::memcmp(&a, &b, sizeof(Plane)) == 0;
+}
+
+struct Builder {
+    const Map& map;
+    MapRenderCache& cache;
+    int32_t nextNode = 0;
+    int32_t nextPolygon = 0;
+
+    void Grow(CachedNode& into, const float lo[3], const float hi[3]) {
+        for (int k = 0; k < 3; ++k) {
+            into.lo[k] = into.hasBox ? std::min(into.lo[k], lo[k]) : lo[k];
+            into.hi[k] = into.hasBox ? std::max(into.hi[k], hi[k]) : hi[k];
+        }
+        into.hasBox = true;
+    }
+
+    // Pre-order: the node, then its front subtree, then its back subtree. -1 on a polygon
+    // the cache cannot describe.
+    int32_t Add(const MapNode& node) {
+        const int32_t index = nextNode++;
+        CachedNode& out = cache.nodes[index];
+        out = {};
+        out.node = &node;
+        out.front = out.back = -1;
+        out.firstPolygon = nextPolygon;
+        out.polygonCount = node.polygonCount;
+        out.sharedPlane = true;
+        for (int32_t i = 0; i < node.polygonCount; ++i) {
+            const MapPolygon& polygon = node.polygons[i];
+            CachedPolygon& p = cache.polygons[nextPolygon++];
+            p.plane = polygon.plane;
+            out.sharedPlane = out.sharedPlane && SamePlane(polygon.plane, node.polygons[0].plane);
+            const Texture* texture = nullptr;
+            if (polygon.textureIndex >= 0 && polygon.textureIndex < map.textureCount)
+                texture = map.textureSlots[polygon.textureIndex].texture.get();
+            p.texture = texture;
+            for (int k = 0; k < 3; ++k) {
+                const MapVertex* v = polygon.vertices[k];
+                const MapVertex* first = map.vertices.get();
+                if (!v || !first || v < first || v >= first + map.vertexCount) return -1;
+                p.vertex[k] = int32_t(v - first);
+                // As TransformVertex rounds them.
+                p.u[k] = texture ? float(double(float(texture->width)) * v->u) : 0.0f;
+                p.v[k] = texture ? float(double(float(texture->height)) * v->v) : 0.0f;
+                if (!texture) continue;
+                const float at[3] = {v->x, v->y, v->z};
+                Grow(out, at, at);
+            }
+        }
+        if ((node.flags & NodeHasFront) && node.front) {
+            const int32_t child = Add(*node.front);
+            if (child < 0) return -1;
+            cache.nodes[index].front = child;
+            if (cache.nodes[child].hasBox)
+                Grow(cache.nodes[index], cache.nodes[child].lo, cache.nodes[child].hi);
+        }
+        if ((node.flags & NodeHasBack) && node.back) {
+            const int32_t child = Add(*node.back);
+            if (child < 0) return -1;
+            cache.nodes[index].back = child;
+            if (cache.nodes[child].hasBox)
+                Grow(cache.nodes[index], cache.nodes[child].lo, cache.nodes[child].hi);
+        }
+        return index;
+    }
+};
+
+} // namespace
+
+std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
+    if (!map.root) return nullptr;
+    int64_t nodes = 0, polygons = 0;
+    CountTree(*map.root, nodes, polygons);
+    if (nodes > INT32_MAX || polygons > INT32_MAX) return nullptr;
+
+    auto cache = std::shared_ptr<MapRenderCache>(new (std::nothrow) MapRenderCache());
+    if (!cache) return nullptr;
+    cache->nodeCount = int32_t(nodes);
+    cache->polygonCount = int32_t(polygons);
+    cache->vertexCount = map.vertexCount;
+    cache->nodes = NewArray<CachedNode>(nodes);
+    cache->polygons = NewArray<CachedPolygon>(polygons);
+    cache->vertices = NewArray<CachedVertex>(map.vertexCount);
+    cache->vertexFrame = NewArray<uint32_t>(map.vertexCount);
+    if (!cache->nodes || !cache->polygons || !cache->vertices || !cache->vertexFrame)
+        return nullptr;
+    // Frame numbers start at 1, so that no vertex counts as filled before the first frame.
+    cache->frame = 0;
+
+    Builder builder{map, *cache};
+    if (builder.Add(*map.root) != 0) return nullptr;
+    return cache;
+}

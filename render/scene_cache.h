@@ -1,0 +1,60 @@
+// What the front-to-back walk keeps for one map, made once at load by PrepareMapRender
+// (render/render.h) and reused by every frame, so that a frame allocates nothing:
+//   - the tree again, as a flat array in pre-order, each node with the bounding box of
+//     every vertex of its subtree's polygons;
+//   - each polygon's vertex indices, texel coordinates (MapVertex u, v times the texture's
+//     size, as TransformVertex rounds them) and texture;
+//   - for each node, whether all its polygons' planes are bit-identical, so that one
+//     back-face test stands for all of them;
+//   - the per-frame vertex cache: a camera-space position and its frustum sides, filled
+//     the first time a frame needs the vertex.
+// It is made after the textures are loaded and read-only then, like the map. A polygon whose
+// slot has no texture is never drawn, as the painter's walk skips it; a map whose polygons
+// name vertices outside its table gets no cache and is drawn by the painter's walk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "geometry/plane.h"
+
+struct Map;
+struct MapNode;
+struct Texture;
+
+struct CachedPolygon {
+    int32_t vertex[3];  // indices into Map::vertices
+    float u[3], v[3];   // texel coordinates
+    Plane plane;
+    const Texture* texture; // null: the polygon is never drawn
+};
+
+struct CachedNode {
+    const MapNode* node;
+    int32_t front, back;          // indices into the node array, -1 for none
+    int32_t firstPolygon;         // into the polygon array
+    int32_t polygonCount;
+    bool sharedPlane;             // every polygon's plane bit-identical to the first's
+    bool hasBox;                  // false for a subtree without polygons
+    float lo[3], hi[3];           // subtree box in map space
+};
+
+// One vertex as this frame sees it; valid while `frame` equals the walk's frame number.
+struct CachedVertex {
+    float x, y, z;  // camera space, bit-identical to TransformVertex
+    uint32_t sides; // bit k: inside or on frustum plane k; bit 4 + k: outside or on
+};
+
+struct MapRenderCache {
+    int32_t nodeCount = 0;
+    std::unique_ptr<CachedNode[]> nodes;
+    int32_t polygonCount = 0;
+    std::unique_ptr<CachedPolygon[]> polygons;
+    int32_t vertexCount = 0;
+    std::unique_ptr<CachedVertex[]> vertices;
+    std::unique_ptr<uint32_t[]> vertexFrame; // frame number each vertex was last filled in
+    uint32_t frame = 0;
+};
+
+// Null when the map cannot be cached (see above) or memory runs out.
+std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map);

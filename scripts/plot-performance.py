@@ -1,0 +1,79 @@
+#!/usr/bin/python3
+"""Reads the JSON that scripts/bench.sh wrote, prints the README's performance table and
+draws the frame step of Vexmont and of the OpenGL peer against the map's size."""
+import json
+import sys
+from pathlib import Path
+
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+
+MAPS = [("demo", "bundled demo"), ("2k", "generated 2k"), ("20k", "generated 20k"),
+        ("max", "generated max")]
+
+
+def load(directory, name):
+    with open(Path(directory) / f"{name}.json", encoding="utf-8") as f:
+        return json.load(f)
+
+
+def peer_ms(figures):
+    peer = figures["peer"]
+    return peer["frame_ms"]["median"] if peer["status"] == "ran" else None
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit("usage: plot-performance.py RESULTS_DIR OUT.png")
+    directory, png = sys.argv[1], sys.argv[2]
+    rows = [(label, load(directory, name)) for name, label in MAPS]
+
+    print("| map | triangles | frame step (ms) | RenderScene (ms) | peer (ms) | peer / ours "
+          "| floor (ms) | ours / floor | ns per visited polygon | ns per written pixel |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for label, f in rows:
+        ours, peer = f["frame_ms"]["median"], peer_ms(f)
+        floor = f["floor_ms"]["median"]
+        print(f"| {label} | {int(f['triangles']):,} | {ours:.3f} | {f['render_ms']['median']:.3f} "
+              f"| {peer:.3f} | {peer / ours:.1f}x | {floor:.3f} | {ours / floor:.1f}x "
+              f"| {f['ns_per_visited_polygon']:.0f} | {f['ns_per_written_pixel']:.2f} |"
+              if peer else
+              f"| {label} | {int(f['triangles']):,} | {ours:.3f} | {f['render_ms']['median']:.3f} "
+              f"| skipped | - | {floor:.3f} | {ours / floor:.1f}x "
+              f"| {f['ns_per_visited_polygon']:.0f} | {f['ns_per_written_pixel']:.2f} |")
+    cams = load(directory, "max-cameras")
+    worst = cams["camera_frame_ms"][int(cams["worst_camera"])]["median"]
+    peer = peer_ms(cams)
+    print(f"\nGenerated max from 12 cameras over the map: worst camera's median frame step "
+          f"{worst:.3f} ms, all frames' median {cams['frame_ms']['median']:.3f} ms"
+          + (f"; peer {peer:.3f} ms, {peer / cams['frame_ms']['median']:.1f}x" if peer else ""))
+
+    generated = [f for label, f in rows if label.startswith("generated")]
+    demo = rows[0][1]
+    fig, ax = plt.subplots(figsize=(7, 4.2), dpi=100)
+    sizes = [f["triangles"] for f in generated]
+    ax.plot(sizes, [f["frame_ms"]["median"] for f in generated], "o-", label="Vexmont")
+    if all(peer_ms(f) for f in generated):
+        ax.plot(sizes, [peer_ms(f) for f in generated], "s-", label="OpenGL peer (llvmpipe, 1 thread)")
+    ax.plot([demo["triangles"]], [demo["frame_ms"]["median"]], "o", color="C0", fillstyle="none",
+            label="Vexmont, bundled demo")
+    if peer_ms(demo):
+        ax.plot([demo["triangles"]], [peer_ms(demo)], "s", color="C1", fillstyle="none",
+                label="peer, bundled demo")
+    ax.axhline(generated[0]["floor_ms"]["median"], color="grey", linestyle=":",
+               label="memory floor (clear + one write per pixel)")
+    ax.set_xscale("log")
+    ax.set_yscale("log")
+    ax.set_xlabel("triangles in the map")
+    ax.set_ylabel("frame step, median (ms)")
+    ax.set_title("Frame step against map size, 512 x 384, one thread")
+    ax.grid(True, which="both", alpha=0.3)
+    ax.legend(fontsize=8, loc="best")
+    fig.tight_layout()
+    fig.savefig(png)
+
+
+if __name__ == "__main__":
+    main()
