@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (build-fuzz/: clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs every target for SECONDS (default 60), starting from
+# its seed corpus in fuzz/corpus/<target>/. New inputs collect in build-fuzz/corpus/<target>/,
+# findings (crash-*, timeout-*, leak-*, oom-*) in build-fuzz/findings/<target>/. Prints
+# executions, coverage and findings per target; exits 1 when any target found something.
+# FUZZ_PARALLEL=N runs N targets at a time (default 1).
+#
+#   scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+jobs=${JOBS:-2}
+parallel=${FUZZ_PARALLEL:-1}
+targets=(map bitmap font render scene bspc_args shot_args)
+
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVEXMONT_TESTS=OFF -DVEXMONT_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz-}"
+
+# One target: a whole input may take this long before it counts as a hang. The scene
+# import reads files of up to 64 KiB; the others keep libFuzzer's own length limit.
+run_target() {
+    local target=$1 timeout=10 extra=()
+    [[ $target == scene ]] && timeout=20 && extra=(-max_len=65536)
+    local work=build-fuzz/corpus/$target findings=build-fuzz/findings/$target
+    mkdir -p "$work" "$findings"
+    rm -f "$findings"/*
+    local status=0
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
+        "build-fuzz/fuzz/fuzz-$target" "$work" "fuzz/corpus/$target" \
+        -max_total_time="$seconds" -rss_limit_mb=1024 -timeout="$timeout" "${extra[@]}" \
+        -print_final_stats=1 -artifact_prefix="$findings/" \
+        >"build-fuzz/fuzz-$target.log" 2>&1 || status=$?
+    echo "$status" >"build-fuzz/fuzz-$target.status"
+}
+
+running=0
+for target in "${targets[@]}"; do
+    run_target "$target" &
+    running=$((running + 1))
+    if ((running >= parallel)); then
+        wait -n || true
+        running=$((running - 1))
+    fi
+done
+wait
+
+failed=0
+printf '%-10s %12s %8s %9s %8s %7s  %s\n' target executions seconds "exec/s" coverage corpus findings
+for target in "${targets[@]}"; do
+    log=build-fuzz/fuzz-$target.log
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    last=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -1 || true)
+    cov=$(sed -nE 's/.*cov: ([0-9]+).*/\1/p' <<<"$last")
+    corp=$(sed -nE 's/.*corp: ([0-9]+).*/\1/p' <<<"$last")
+    rate=$(sed -nE 's/.*exec\/s: ([0-9]+).*/\1/p' <<<"$last")
+    found=$(find "build-fuzz/findings/$target" -type f \( -name 'crash-*' -o -name 'timeout-*' \
+        -o -name 'leak-*' -o -name 'oom-*' \) | sort)
+    if [[ -n $found || $(cat "build-fuzz/fuzz-$target.status") != 0 ]]; then
+        failed=1
+        summary="FOUND (see $log): ${found:-no input saved}"
+    else
+        summary=none
+    fi
+    printf '%-10s %12s %8s %9s %8s %7s  %s\n' "$target" "${runs:-?}" "$seconds" "${rate:-?}" \
+        "${cov:-?}" "${corp:-?}" "$(tr '\n' ' ' <<<"$summary")"
+done
+exit "$failed"
