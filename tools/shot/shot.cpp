@@ -13,6 +13,7 @@
 #include "app/viewer.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
+#include "scene/load_error.h"
 #include "tools/headless_run/headless_run.h"
 #include "tools/shot/arguments.h"
 
@@ -86,7 +87,10 @@ int main(int argc, char** argv) {
     WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);
 
     if (!HeadlessMessageLoopReached()) {
-        std::fprintf(stderr, "vexmont-shot: start-up failed: %s\n", StartFailure().c_str());
+        // A file that did not load has been named by the viewer already, in one line.
+        const std::string why = StartFailure();
+        if (why != DescribeLoadError())
+            std::fprintf(stderr, "vexmont-shot: start-up failed: %s\n", why.c_str());
         return ExitStartFailed;
     }
     if (HeadlessFrames().empty()) {
