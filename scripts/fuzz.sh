@@ -13,6 +13,8 @@ seconds=${1:-60}
 jobs=${JOBS:-2}
 parallel=${FUZZ_PARALLEL:-1}
 targets=(map bitmap font render scene bspc_args shot_args)
+source scripts/packages.sh
+scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVEXMONT_TESTS=OFF -DVEXMONT_FUZZ=ON >/dev/null
