@@ -31,7 +31,8 @@
 #endif
 #endif
 #ifdef VEXMONT_SOAK_ASAN
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime (declared here: GCC installs no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
