@@ -25,6 +25,9 @@ void FuzzRenderer(FuzzInput bytes);
 // vexmont-bspc's scene import: the first byte picks the format (OBJ with its MTL after a
 // line "#mtl", glTF, GLB), the rest is the file.
 void FuzzSceneImport(FuzzInput bytes);
+// Writes the scene files of such an input into the scratch folder; the scene's path, or
+// empty for an empty input.
+std::string WriteFuzzScene(FuzzInput bytes);
 // The command lines: NUL-separated arguments.
 void FuzzBspcArguments(FuzzInput bytes);
 void FuzzShotArguments(FuzzInput bytes);

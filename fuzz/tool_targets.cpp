@@ -40,8 +40,8 @@ std::vector<const char*> Argv(const std::vector<std::string>& args) {
 
 } // namespace
 
-void FuzzSceneImport(FuzzInput bytes) {
-    if (bytes.empty()) return;
+std::string WriteFuzzScene(FuzzInput bytes) {
+    if (bytes.empty()) return "";
     const FuzzInput file = bytes.subspan(1);
     // Files of an earlier input must not be found by this one.
     for (const char* name : {"scene.obj", "scene.mtl", "scene.gltf", "scene.glb"})
@@ -63,6 +63,12 @@ void FuzzSceneImport(FuzzInput bytes) {
         path = FuzzScratchFile("scene.glb", file);
         break;
     }
+    return path;
+}
+
+void FuzzSceneImport(FuzzInput bytes) {
+    const std::string path = WriteFuzzScene(bytes);
+    if (path.empty()) return;
     Scene scene;
     BspcMessages messages;
     const bool ok = ImportScene(path, scene, messages);
