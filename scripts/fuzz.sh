@@ -4,7 +4,8 @@
 # its seed corpus in fuzz/corpus/<target>/. New inputs collect in build-fuzz/corpus/<target>/,
 # findings (crash-*, timeout-*, leak-*, oom-*) in build-fuzz/findings/<target>/. Prints
 # executions, coverage and findings per target; exits 1 when any target found something.
-# FUZZ_PARALLEL=N runs N targets at a time (default 1).
+# FUZZ_PARALLEL=N runs N targets at a time (default 1); FUZZ_TARGETS="map render" runs only
+# those.
 #
 #   scripts/fuzz.sh [SECONDS]
 set -euo pipefail
@@ -13,6 +14,7 @@ seconds=${1:-60}
 jobs=${JOBS:-2}
 parallel=${FUZZ_PARALLEL:-1}
 targets=(map bitmap font render scene bspc_args shot_args)
+[[ -n ${FUZZ_TARGETS:-} ]] && read -ra targets <<<"$FUZZ_TARGETS"
 source scripts/packages.sh
 scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
