@@ -15,24 +15,24 @@ struct LoadError {
 
 extern LoadError LastLoadError;
 
-inline constexpr const char* LoadMissing = "missing";
-inline constexpr const char* LoadUnreadable = "cannot be read";
-inline constexpr const char* LoadTruncated = "truncated";
-inline constexpr const char* LoadNotBitmap = "not a 24-bit uncompressed BMP";
-inline constexpr const char* LoadTopDown = "a top-down BMP (negative height), which is not read";
-inline constexpr const char* LoadTooLarge = "too large (a side above 32768 pixels)";
-inline constexpr const char* LoadEmptyPicture = "no pixels (a side of 0)";
-inline constexpr const char* LoadOutOfMemory = "out of memory";
-inline constexpr const char* LoadUnsafeName = "unsafe name (it would leave the texture folder)";
-inline constexpr const char* LoadPathTooLong = "path too long";
-inline constexpr const char* LoadNotMap = "not a map file (magic \"BSP\", version 50)";
-inline constexpr const char* LoadBadCount = "a negative count";
-inline constexpr const char* LoadBadName = "a texture name without its end";
-inline constexpr const char* LoadNotFinite = "a number that is not finite";
-inline constexpr const char* LoadBadVertexIndex = "a vertex index outside the table";
-inline constexpr const char* LoadBadTextureIndex = "a texture index outside the names";
-inline constexpr const char* LoadTooDeep = "a tree deeper than 4096 levels";
-inline constexpr const char* LoadFontTooSmall = "smaller than the 176 x 78 pixels of the cells";
+inline constexpr char LoadMissing[] = "missing";
+inline constexpr char LoadUnreadable[] = "cannot be read";
+inline constexpr char LoadTruncated[] = "truncated";
+inline constexpr char LoadNotBitmap[] = "not a 24-bit uncompressed BMP";
+inline constexpr char LoadTopDown[] = "a top-down BMP (negative height), which is not read";
+inline constexpr char LoadTooLarge[] = "too large (a side above 32768 pixels)";
+inline constexpr char LoadEmptyPicture[] = "no pixels (a side of 0)";
+inline constexpr char LoadOutOfMemory[] = "out of memory";
+inline constexpr char LoadUnsafeName[] = "unsafe name (it would leave the texture folder)";
+inline constexpr char LoadPathTooLong[] = "path too long";
+inline constexpr char LoadNotMap[] = "not a map file (magic \"BSP\", version 50)";
+inline constexpr char LoadBadCount[] = "a negative count";
+inline constexpr char LoadBadName[] = "a texture name without its end";
+inline constexpr char LoadNotFinite[] = "a number that is not finite";
+inline constexpr char LoadBadVertexIndex[] = "a vertex index outside the table";
+inline constexpr char LoadBadTextureIndex[] = "a texture index outside the names";
+inline constexpr char LoadTooDeep[] = "a tree deeper than 4096 levels";
+inline constexpr char LoadFontTooSmall[] = "smaller than the 176 x 78 pixels of the cells";
 
 // Forgets the last failure.
 void ClearLoadError();

@@ -88,14 +88,14 @@ TEST(LoadBitmap, RefusesOtherFormats) {
         // The reason the user is told, or null when the file loads.
         return LoadBitmapBytes(bytes) == nullptr ? LastLoadError.reason : nullptr;
     };
-    EXPECT_EQ(refused(0, 0x424D, false), LoadNotBitmap); // "MB"
-    EXPECT_EQ(refused(0, 0x4D43, false), LoadNotBitmap);
+    EXPECT_STREQ(refused(0, 0x424D, false), LoadNotBitmap); // "MB"
+    EXPECT_STREQ(refused(0, 0x4D43, false), LoadNotBitmap);
     for (int bits : {1, 8, 16, 32})
-        EXPECT_EQ(refused(BitmapBitsOffset, bits, false), LoadNotBitmap) << bits;
+        EXPECT_STREQ(refused(BitmapBitsOffset, bits, false), LoadNotBitmap) << bits;
     for (int compression : {1, 2, 3})
-        EXPECT_EQ(refused(BitmapCompressionOffset, compression, true), LoadNotBitmap);
-    EXPECT_EQ(refused(BitmapHeightOffset, -2, true), LoadTopDown);
-    EXPECT_EQ(refused(BitmapWidthOffset, -2, true), LoadNotBitmap);
+        EXPECT_STREQ(refused(BitmapCompressionOffset, compression, true), LoadNotBitmap);
+    EXPECT_STREQ(refused(BitmapHeightOffset, -2, true), LoadTopDown);
+    EXPECT_STREQ(refused(BitmapWidthOffset, -2, true), LoadNotBitmap);
 }
 
 TEST(LoadBitmap, OversizedSidesAreRefusedBeforeAllocating) {
@@ -105,7 +105,7 @@ TEST(LoadBitmap, OversizedSidesAreRefusedBeforeAllocating) {
     PatchInt32(bytes, BitmapWidthOffset, wide);
     bytes.resize(54 + size_t(BitmapRowSize(wide)), 0);
     EXPECT_EQ(LoadBitmapBytes(bytes), nullptr);
-    EXPECT_EQ(LastLoadError.reason, LoadTooLarge);
+    EXPECT_STREQ(LastLoadError.reason, LoadTooLarge);
 
     // Sizes whose byte counts wrap in 32 bits, and the largest accepted size with no
     // pixel data: refused without a multi-gigabyte allocation.
@@ -128,14 +128,14 @@ TEST(LoadBitmap, EveryTruncationFails) {
     for (size_t length = bytes.size(); length-- > 0;) {
         std::filesystem::resize_file(path, length);
         EXPECT_EQ(LoadBitmap(path), nullptr) << length;
-        EXPECT_EQ(LastLoadError.reason, LoadTruncated) << length;
+        EXPECT_STREQ(LastLoadError.reason, LoadTruncated) << length;
     }
     EXPECT_EQ(LoadBitmap(dir.File("absent.bmp")), nullptr);
-    EXPECT_EQ(LastLoadError.reason, LoadMissing);
+    EXPECT_STREQ(LastLoadError.reason, LoadMissing);
     EXPECT_EQ(std::string(LastLoadError.file), dir.File("absent.bmp"));
     // A folder opens but cannot be read.
     EXPECT_EQ(LoadBitmap(dir.Path().string()), nullptr);
-    EXPECT_EQ(LastLoadError.reason, LoadUnreadable);
+    EXPECT_STREQ(LastLoadError.reason, LoadUnreadable);
 }
 
 } // namespace

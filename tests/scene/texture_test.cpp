@@ -58,10 +58,10 @@ TEST(LoadTexture, OtherSizesLoadAndEmptyOnesFail) {
     for (auto [width, height] : {std::pair{0, 4}, std::pair{4, 0}}) {
         ASSERT_TRUE(WriteBitmap(dir.File("empty.bmp"), width, height));
         EXPECT_EQ(LoadTexture(dir.File("empty.bmp")), nullptr) << width << "x" << height;
-        EXPECT_EQ(LastLoadError.reason, LoadEmptyPicture);
+        EXPECT_STREQ(LastLoadError.reason, LoadEmptyPicture);
     }
     EXPECT_EQ(LoadTexture(dir.File("absent.bmp")), nullptr);
-    EXPECT_EQ(LastLoadError.reason, LoadMissing);
+    EXPECT_STREQ(LastLoadError.reason, LoadMissing);
 }
 
 TEST(LoadMapTextures, OpensDirectoryBackslashNameBmp) {
@@ -143,7 +143,7 @@ TEST(LoadMapTextures, UnsafeNamesFailEvenWhenTheFileExists) {
         EXPECT_FALSE(LoadMapTextures(*map, "Textures")) << name;
         EXPECT_NE(map->textureSlots[0].texture, nullptr);
         EXPECT_EQ(map->textureSlots[1].texture, nullptr) << name;
-        EXPECT_EQ(LastLoadError.reason, LoadUnsafeName) << name;
+        EXPECT_STREQ(LastLoadError.reason, LoadUnsafeName) << name;
         EXPECT_EQ(DescribeLoadError().rfind("texture \"Textures/", 0), 0u) << DescribeLoadError();
     }
 }
