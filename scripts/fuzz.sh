@@ -74,7 +74,7 @@ for target in "${targets[@]}"; do
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     # Fork mode prints no final statistics; its status lines start "#RUNS: cov: ...".
     [[ -z $runs ]] && runs=$(grep -oE '^#[0-9]+: cov' "$log" | tail -1 | tr -dc 0-9)
-    last=$(grep -E '^#[0-9]+:? .*cov: ' "$log" | tail -1 || true)
+    last=$(grep -E '^#[0-9]+:?[[:space:]].*cov: ' "$log" | tail -1 || true)
     cov=$(sed -nE 's/.*cov: ([0-9]+).*/\1/p' <<<"$last")
     corp=$(sed -nE 's/.*corp: ([0-9]+).*/\1/p' <<<"$last")
     rate=$(sed -nE 's/.*exec\/s:? ([0-9]+).*/\1/p' <<<"$last")
