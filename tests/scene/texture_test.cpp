@@ -4,6 +4,7 @@
 
 #include "scene/load_error.h"
 #include "scene/map.h"
+#include "scene/map_writer.h"
 #include "support/files.h"
 #include "support/scene_bytes.h"
 
@@ -124,6 +125,10 @@ TEST(TextureNameSafe, NamesThatLeaveTheFolderAreRefused) {
     for (const char* name : {"wall", "walls\\brick", "walls/brick", "a..b", ".x", "x.", "COM0",
                              "LPT10", "CONSOLE", "nul_", "_CON", "a b", "\xC3\xA9t\xC3\xA9"})
         EXPECT_TRUE(TextureNameSafe(name)) << name;
+    // The map writer (the compiler, vexmont-mapgen) never writes a name the loader refuses.
+    std::string error;
+    EXPECT_FALSE(CheckTextureNames(std::vector<std::string>{"wall", "../x"}, error));
+    EXPECT_NE(error.find("\"../x\""), std::string::npos) << error;
 }
 
 // Each refused name fails as a missing texture would, although the file it points to is
