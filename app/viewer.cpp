@@ -1,5 +1,6 @@
 #include "app/viewer.h"
 
+#include <cstdio>
 #include <new>
 
 #include "app/camera.h"
@@ -8,6 +9,7 @@
 #include "display/font.h"
 #include "geometry/projection.h"
 #include "render/render.h"
+#include "scene/load_error.h"
 #include "scene/map.h"
 #include "scene/texture.h"
 
@@ -16,9 +18,19 @@ std::unique_ptr<uint32_t[]> FrameBuffer;
 HWND MainWindow = nullptr;
 std::unique_ptr<Map> MainMap;
 
+namespace {
+
+// One line on stderr naming the file that did not load and why; the log is not touched.
+void ReportLoadError() {
+    std::fprintf(stderr, "Vexmont: %s\n", DescribeLoadError().c_str());
+}
+
+} // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // The counter starts with the program's run.
     FrameCounter = 0;
+    ClearLoadError();
 
     CreateLog();
 
@@ -54,20 +66,29 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     WriteLog(LogLoadingTree);
     MainMap = LoadMap(MapFileName);
-    if (!MainMap) return 0;
+    if (!MainMap) {
+        ReportLoadError();
+        return 0;
+    }
     Matrix4Identity(MainMap->matrix);
     WriteLog(LogStepOk);
 
     WriteLog(LogInitEngine);
     SetupProjection(ScreenWidth, ScreenHeight);
-    LoadFont(ScreenWidth, ScreenHeight);
+    if (!LoadFont(ScreenWidth, ScreenHeight)) ReportLoadError(); // start-up goes on without
     WriteLog(LogStepOk);
 
     FrameBuffer.reset(new (std::nothrow) uint32_t[size_t(ScreenWidth) * ScreenHeight]);
-    if (!FrameBuffer) return 0;
+    if (!FrameBuffer) {
+        std::fputs("Vexmont: out of memory for the frame buffer\n", stderr);
+        return 0;
+    }
 
     WriteLog(LogLoadingTextures);
-    if (!LoadMapTextures(*MainMap, TextureDirectoryName)) return 0;
+    if (!LoadMapTextures(*MainMap, TextureDirectoryName)) {
+        ReportLoadError();
+        return 0;
+    }
     // Without its cache the map is still drawn, through the painter's walk alone.
     PrepareMapRender(*MainMap);
     WriteLog(LogStepOk);

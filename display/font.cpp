@@ -1,6 +1,7 @@
 #include "display/font.h"
 
 #include "scene/bitmap.h"
+#include "scene/load_error.h"
 
 std::unique_ptr<PixelImage> FontImage;
 int32_t FontTargetWidth = 0;
@@ -10,10 +11,13 @@ static_assert(FontMinWidth == 176 && FontMinHeight == 78);
 
 int LoadFont(int32_t targetWidth, int32_t targetHeight) {
     FontImage = LoadBitmap(FontFileName);
-    if (!FontImage) return 0;
     // Cells are read without bounds tests, so the picture must hold all of them.
-    if (FontImage->width < FontMinWidth || FontImage->height < FontMinHeight) {
+    if (FontImage && (FontImage->width < FontMinWidth || FontImage->height < FontMinHeight)) {
         FontImage.reset();
+        NoteLoadError(FontFileName, LoadFontTooSmall);
+    }
+    if (!FontImage) {
+        LastLoadError.kind = "font";
         return 0;
     }
     FontTargetWidth = targetWidth;

@@ -23,7 +23,8 @@ extern std::unique_ptr<PixelImage> FontImage;
 extern int32_t FontTargetWidth;
 extern int32_t FontTargetHeight;
 
-// 1 when "Font.bmp" was loaded; 0 (no font, target size not recorded) otherwise.
+// 1 when "Font.bmp" was loaded; 0 (no font, target size not recorded) otherwise, with the
+// reason in LastLoadError (scene/load_error.h).
 int LoadFont(int32_t targetWidth, int32_t targetHeight);
 void FreeFont();
 // Draws the cell of c with its top-left pixel at (x, y). Pixels outside the target are

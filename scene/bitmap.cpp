@@ -1,10 +1,12 @@
 #include "scene/bitmap.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <vector>
 
 #include "platform/files.h"
+#include "scene/load_error.h"
 
 namespace {
 
@@ -53,40 +55,49 @@ long long RemainingBytes(std::FILE* file) {
 } // namespace
 
 std::unique_ptr<PixelImage> LoadBitmap(std::string_view path) {
+    // Every failure notes its reason (scene/load_error.h) and returns null.
+    const auto fail = [path](const char* reason) {
+        NoteLoadError(path, reason);
+        return nullptr;
+    };
+    errno = 0;
     const FileHandle file = OpenFile(path, "rb");
-    if (!file) return nullptr;
+    if (!file) return fail(errno == ENOENT ? LoadMissing : LoadUnreadable);
+    const auto shortRead = [&] { return fail(std::ferror(file.get()) ? LoadUnreadable : LoadTruncated); };
 
     uint8_t header[PixelDataOffset];
-    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return nullptr;
+    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return shortRead();
     const uint8_t* info = header + FileHeaderSize;
     if (UInt16At(header) != BitmapType || UInt16At(info + 14) != BitsPerPixel ||
         UInt32At(info + 16) != 0)
-        return nullptr;
+        return fail(LoadNotBitmap);
     const auto width = int32_t(UInt32At(info + 4));
     const auto height = int32_t(UInt32At(info + 8));
     // Negative heights are top-down bitmaps, which are not read. The side limit keeps
     // width x height x 4 and the row size well inside size_t before anything is allocated.
-    if (width < 0 || height < 0 || width > MaxBitmapSide || height > MaxBitmapSide) return nullptr;
+    if (width < 0 || height < 0) return fail(height < 0 && width >= 0 ? LoadTopDown : LoadNotBitmap);
+    if (width > MaxBitmapSide || height > MaxBitmapSide) return fail(LoadTooLarge);
     const size_t rowSize = RowSize(width);
     const size_t pixelCount = size_t(width) * size_t(height);
 
     // A file too short for its rows fails now rather than after a large allocation.
     const long long remaining = RemainingBytes(file.get());
-    if (remaining >= 0 && (unsigned long long)remaining < rowSize * size_t(height)) return nullptr;
+    if (remaining >= 0 && (unsigned long long)remaining < rowSize * size_t(height))
+        return fail(LoadTruncated);
 
     auto image = std::unique_ptr<PixelImage>(new (std::nothrow) PixelImage());
-    if (!image) return nullptr;
+    if (!image) return fail(LoadOutOfMemory);
     image->width = width;
     image->height = height;
     if (pixelCount == 0) return image; // no pixels and no row data
 
     image->pixels.reset(new (std::nothrow) uint32_t[pixelCount]);
     const auto row = std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[rowSize]);
-    if (!image->pixels || !row) return nullptr;
+    if (!image->pixels || !row) return fail(LoadOutOfMemory);
 
     // The file holds the bottom row first.
     for (int32_t y = height - 1; y >= 0; --y) {
-        if (std::fread(row.get(), 1, rowSize, file.get()) != rowSize) return nullptr;
+        if (std::fread(row.get(), 1, rowSize, file.get()) != rowSize) return shortRead();
         uint32_t* out = image->pixels.get() + size_t(y) * size_t(width);
         for (int32_t x = 0; x < width; ++x) {
             const uint8_t* bgr = row.get() + 3 * size_t(x);

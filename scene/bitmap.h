@@ -18,7 +18,9 @@ struct PixelImage {
 inline constexpr int32_t MaxBitmapSide = 32768;
 
 // Null on any failure (missing file, not 24-bit uncompressed, negative or oversized
-// dimensions, a file that ends early).
+// dimensions, a file that ends early, no memory); the reason is noted in LastLoadError
+// (scene/load_error.h). Any bytes are safe: the header is judged only when read whole, and
+// nothing is allocated for rows the file does not hold.
 std::unique_ptr<PixelImage> LoadBitmap(std::string_view path);
 // Writes the image at path (as the host spells it) as a file LoadBitmap reads back
 // unchanged, bar the top byte of each pixel. False when a side is negative or above

@@ -59,5 +59,5 @@ struct Map {
 // or version and negative counts, a file fails when it ends early, holds a name field
 // without NUL, a vertex index outside 0..vertexCount-1, a texture index outside
 // 0..textureCount-1, a NaN or infinity in a vertex or plane, or a tree deeper than
-// MaxMapTreeDepth.
+// MaxMapTreeDepth. The first problem met is noted in LastLoadError (scene/load_error.h).
 std::unique_ptr<Map> LoadMap(std::string_view path);

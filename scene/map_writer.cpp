@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "scene/map_format.h"
+#include "scene/texture.h"
 
 namespace {
 
@@ -90,6 +91,11 @@ bool CheckTextureNames(std::span<const std::string> textureNames, std::string& e
             error = "texture name \"" + name + "\" is " + std::to_string(name.size()) +
                     " bytes long; names are limited to " + std::to_string(MaxTextureNameLength) +
                     " bytes so that the viewer's texture path fits";
+            return false;
+        }
+        if (!TextureNameSafe(name)) {
+            error = "texture name \"" + name + "\" would leave the texture folder (or is empty or "
+                    "a device name); the viewer refuses it";
             return false;
         }
     }

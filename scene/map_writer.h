@@ -31,7 +31,8 @@ struct BspNode {
 };
 
 // The format's limits on texture names: at most MaxMapCount of them, each at most
-// MaxTextureNameLength bytes. False with error naming the limit.
+// MaxTextureNameLength bytes and TextureNameSafe (scene/texture.h), so that no map written
+// here names a texture the viewer refuses. False with error naming the limit.
 bool CheckTextureNames(std::span<const std::string> textureNames, std::string& error);
 // False with error naming the limit when the names, the vertex count or a node's polygon
 // count break the format's limits. vertexCount: the distinct vertices the tree needs, set

@@ -27,9 +27,18 @@ inline constexpr int TexturePathSize = 256;
 // null or memory runs out. Other sizes are accepted; only powers of two sample correctly.
 std::unique_ptr<Texture> CreateTexture(int32_t width, int32_t height,
                                        std::unique_ptr<uint32_t[]> pixels);
-// CreateTexture from a bitmap file; null also when the bitmap does not load.
+// CreateTexture from a bitmap file; null also when the bitmap does not load. The reason is
+// noted in LastLoadError (scene/load_error.h).
 std::unique_ptr<Texture> LoadTexture(std::string_view path);
+// Whether a texture name from a map file stays inside the texture folder on any system.
+// Refused: an empty name; a control character or ':'; a leading '/' or '\'; a ".."
+// component between either separator (or any component of only dots and spaces with two
+// dots or more, which Windows reads as ".."); a component that is a Windows device name (CON, PRN,
+// AUX, NUL, COM1-9, LPT1-9, in any case, with or without an extension). Subfolders
+// ("walls\brick") are fine.
+bool TextureNameSafe(std::string_view name);
 // Loads every slot from "dir\name.bmp", in order (one trailing backslash of dir is
-// dropped); stops at the first failure, including a path that needs more than
-// TexturePathSize bytes.
+// dropped); stops at the first failure: a file that does not load, a name that is not
+// TextureNameSafe (whether or not such a file exists), or a path that needs more than
+// TexturePathSize bytes. LastLoadError then names the texture file and the reason.
 bool LoadMapTextures(Map& map, std::string_view directory);

@@ -23,6 +23,7 @@
 #include "platform/headless/headless.h"
 #include "render/counters.h"
 #include "render/render.h"
+#include "scene/load_error.h"
 #include "scene/map.h"
 #include "tools/headless_run/headless_run.h"
 
@@ -378,8 +379,11 @@ int main(int argc, char** argv) {
     HeadlessQueueClose();
     WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);
     if (!HeadlessMessageLoopReached()) {
-        std::fprintf(stderr, "vexmont-bench: %s: start-up failed: %s\n", options.dir.c_str(),
-                     StartFailure().c_str());
+        // A file that did not load has been named by the viewer already, in one line.
+        const std::string why = StartFailure();
+        if (why != DescribeLoadError())
+            std::fprintf(stderr, "vexmont-bench: %s: start-up failed: %s\n", options.dir.c_str(),
+                         why.c_str());
         return ExitStartFailed;
     }
     if (options.json)

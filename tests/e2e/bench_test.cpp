@@ -42,7 +42,7 @@ TEST(Bench, BadArgumentsGiveTwoAndAFailedStartUpOneWithOneLine) {
     const CommandResult result = Bench({"--dir", dir});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(Lines(result.output), 1) << result.output;
-    EXPECT_NE(result.output.find("map \"Vuze.BSP\": no such file"), std::string::npos)
+    EXPECT_NE(result.output.find("map \"Vuze.BSP\": missing"), std::string::npos)
         << result.output;
 }
 

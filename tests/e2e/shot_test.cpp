@@ -65,8 +65,33 @@ TEST(Shot, FailedStartUpGivesOneWithOneLine) {
     result = Shot(dir, {"--dir", "scene", "--out", "x.png"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(Lines(result.output), 1);
-    EXPECT_NE(result.output.find("texture \"Textures/wall.bmp\": no such file"), std::string::npos)
+    EXPECT_NE(result.output.find("texture \"Textures/wall.bmp\": missing"), std::string::npos)
         << result.output;
+
+    // A texture name leaving the folder fails as a missing file does, although the file it
+    // reaches is there: "wall" becomes "../x", and scene/x.bmp holds a texture.
+    ASSERT_TRUE(WriteWallMap(dir.Path() / "scene"));
+    std::filesystem::copy_file(dir.Path() / "scene" / "Textures" / "wall.bmp",
+                               dir.Path() / "scene" / "x.bmp");
+    std::string map = ReadWholeFile(dir.Path() / "scene" / "Vuze.BSP");
+    map.replace(map.find("wall"), 4, "../x");
+    ASSERT_TRUE(WriteFileBytes(dir.Path() / "scene" / "Vuze.BSP",
+                               std::vector<uint8_t>(map.begin(), map.end())));
+    result = Shot(dir, {"--dir", "scene", "--out", "x.png"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "Vexmont: texture \"Textures/../x.bmp\": unsafe name (it would leave "
+                             "the texture folder)\n");
+    EXPECT_EQ(ReadWholeFile(dir.Path() / "scene" / "BSP.log"),
+              "__________BSP - Log__________\nDDraw is running..\nLoading tree ..\n    OK\n"
+              "Init engine ...\n    OK\nLoading textures ...\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "x.png"));
+
+    // Without a font the frame is still written, and one line says why there is no counter.
+    ASSERT_TRUE(WriteWallMap(dir.Path() / "scene", false));
+    std::filesystem::remove(dir.Path() / "scene" / "Font.bmp");
+    result = Shot(dir, {"--dir", "scene", "--out", "x.png"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "Vexmont: font \"Font.bmp\": missing\n");
 }
 
 TEST(Shot, WritesTheLastFrameWithItsCounter) {

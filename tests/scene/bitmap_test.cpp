@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <numeric>
 
+#include "scene/load_error.h"
 #include "support/files.h"
 #include "support/scene_bytes.h"
 // On Windows the system's windows.h comes with it, whose LoadBitmap macro must not rename ours.
@@ -86,16 +87,17 @@ TEST(LoadBitmap, RefusesOtherFormats) {
             PatchInt32(bytes, offset, value);
         else
             PatchInt16(bytes, offset, int16_t(value));
-        return LoadBitmapBytes(bytes) == nullptr;
+        // The reason the user is told, or null when the file loads.
+        return LoadBitmapBytes(bytes) == nullptr ? LastLoadError.reason : nullptr;
     };
-    EXPECT_TRUE(refused(0, 0x424D, false)); // "MB"
-    EXPECT_TRUE(refused(0, 0x4D43, false));
+    EXPECT_STREQ(refused(0, 0x424D, false), LoadNotBitmap); // "MB"
+    EXPECT_STREQ(refused(0, 0x4D43, false), LoadNotBitmap);
     for (int bits : {1, 8, 16, 32})
-        EXPECT_TRUE(refused(BitmapBitsOffset, bits, false)) << bits;
+        EXPECT_STREQ(refused(BitmapBitsOffset, bits, false), LoadNotBitmap) << bits;
     for (int compression : {1, 2, 3})
-        EXPECT_TRUE(refused(BitmapCompressionOffset, compression, true));
-    EXPECT_TRUE(refused(BitmapHeightOffset, -2, true)); // top-down
-    EXPECT_TRUE(refused(BitmapWidthOffset, -2, true));
+        EXPECT_STREQ(refused(BitmapCompressionOffset, compression, true), LoadNotBitmap);
+    EXPECT_STREQ(refused(BitmapHeightOffset, -2, true), LoadTopDown);
+    EXPECT_STREQ(refused(BitmapWidthOffset, -2, true), LoadNotBitmap);
 }
 
 TEST(LoadBitmap, OversizedSidesAreRefusedBeforeAllocating) {
@@ -105,6 +107,7 @@ TEST(LoadBitmap, OversizedSidesAreRefusedBeforeAllocating) {
     PatchInt32(bytes, BitmapWidthOffset, wide);
     bytes.resize(54 + size_t(BitmapRowSize(wide)), 0);
     EXPECT_EQ(LoadBitmapBytes(bytes), nullptr);
+    EXPECT_STREQ(LastLoadError.reason, LoadTooLarge);
 
     // Sizes whose byte counts wrap in 32 bits, and the largest accepted size with no
     // pixel data: refused without a multi-gigabyte allocation.
@@ -127,8 +130,14 @@ TEST(LoadBitmap, EveryTruncationFails) {
     for (size_t length = bytes.size(); length-- > 0;) {
         std::filesystem::resize_file(path, length);
         EXPECT_EQ(LoadBitmap(path), nullptr) << length;
+        EXPECT_STREQ(LastLoadError.reason, LoadTruncated) << length;
     }
     EXPECT_EQ(LoadBitmap(dir.File("absent.bmp")), nullptr);
+    EXPECT_STREQ(LastLoadError.reason, LoadMissing);
+    EXPECT_EQ(std::string(LastLoadError.file), dir.File("absent.bmp"));
+    // A folder opens but cannot be read.
+    EXPECT_EQ(LoadBitmap(dir.Path().string()), nullptr);
+    EXPECT_STREQ(LastLoadError.reason, LoadUnreadable);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 
+#include "scene/load_error.h"
 #include "support/files.h"
 #include "support/scene_bytes.h"
 
@@ -84,6 +85,7 @@ TEST(LoadMap, SmallestFileIsOneEmptyLeaf) {
 TEST(LoadMap, MissingFileFails) {
     TempDir dir;
     EXPECT_EQ(LoadMap(dir.File("absent.bsp")), nullptr);
+    EXPECT_EQ(DescribeLoadError(), "map \"" + dir.File("absent.bsp") + "\": missing");
 }
 
 TEST(LoadMap, ReadsNamesVerticesAndPlanesAsWritten) {
@@ -140,6 +142,7 @@ TEST(LoadMap, VersionAndMagicAreCheckedExactly) {
         std::vector<uint8_t> wrong = MapFileBytes({});
         std::copy(magic, magic + 3, wrong.begin());
         EXPECT_EQ(LoadMapFromBytes(wrong), nullptr) << magic;
+        EXPECT_STREQ(LastLoadError.reason, LoadNotMap);
     }
 }
 
@@ -236,6 +239,7 @@ TEST(LoadMap, EveryTruncationFails) {
     for (size_t length = bytes.size(); length-- > 0;) {
         std::filesystem::resize_file(path, length);
         EXPECT_EQ(LoadMap(path), nullptr) << length;
+        EXPECT_STREQ(LastLoadError.reason, LoadTruncated) << length;
     }
 }
 
@@ -245,12 +249,14 @@ TEST(LoadMap, IndicesOutOfRangeFail) {
             MapFileDescription description = SmallMap();
             description.root.front->polygons[1].vertexIndices[corner] = vertex;
             EXPECT_EQ(LoadMapFromBytes(MapFileBytes(description)), nullptr) << vertex;
+            EXPECT_STREQ(LastLoadError.reason, LoadBadVertexIndex);
         }
     }
     for (int16_t texture : {int16_t(-1), int16_t(2), int16_t(-32768)}) {
         MapFileDescription description = SmallMap();
         description.root.front->polygons[1].textureIndex = texture;
         EXPECT_EQ(LoadMapFromBytes(MapFileBytes(description)), nullptr) << texture;
+        EXPECT_STREQ(LastLoadError.reason, LoadBadTextureIndex);
     }
     MapFileDescription noTextures = SmallMap();
     noTextures.textureNames.clear();
@@ -273,6 +279,7 @@ TEST(LoadMap, NonFiniteVerticesAndPlanesFail) {
             std::vector<uint8_t> patched = bytes;
             PatchFloat(patched, offset, bad);
             EXPECT_EQ(LoadMapFromBytes(patched), nullptr) << offset << " " << bad;
+            EXPECT_STREQ(LastLoadError.reason, LoadNotFinite);
         }
     }
     // The three trailing floats of a vertex record are not kept, so they are not judged.
@@ -288,6 +295,7 @@ TEST(LoadMap, TreeDepthIsLimited) {
         EXPECT_EQ(FrontChainDepth(map->root.get()), depth);
     }
     EXPECT_EQ(LoadMapFromBytes(ChainMapBytes(MaxMapTreeDepth + 1)), nullptr);
+    EXPECT_STREQ(LastLoadError.reason, LoadTooDeep);
     // Far deeper than any stack could follow: must fail, not crash.
     EXPECT_EQ(LoadMapFromBytes(ChainMapBytes(100000)), nullptr);
 }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "scene/load_error.h"
 #include "scene/map.h"
+#include "scene/map_writer.h"
 #include "support/files.h"
 #include "support/scene_bytes.h"
 
@@ -57,8 +59,10 @@ TEST(LoadTexture, OtherSizesLoadAndEmptyOnesFail) {
     for (auto [width, height] : {std::pair{0, 4}, std::pair{4, 0}}) {
         ASSERT_TRUE(WriteBitmap(dir.File("empty.bmp"), width, height));
         EXPECT_EQ(LoadTexture(dir.File("empty.bmp")), nullptr) << width << "x" << height;
+        EXPECT_STREQ(LastLoadError.reason, LoadEmptyPicture);
     }
     EXPECT_EQ(LoadTexture(dir.File("absent.bmp")), nullptr);
+    EXPECT_STREQ(LastLoadError.reason, LoadMissing);
 }
 
 TEST(LoadMapTextures, OpensDirectoryBackslashNameBmp) {
@@ -110,6 +114,43 @@ TEST(LoadMapTextures, StopsAtFirstFailure) {
     EXPECT_NE(map->textureSlots[1].texture, nullptr);
     for (int slot = 2; slot < 5; ++slot)
         EXPECT_EQ(map->textureSlots[slot].texture, nullptr) << slot;
+}
+
+TEST(TextureNameSafe, NamesThatLeaveTheFolderAreRefused) {
+    for (const char* name :
+         {"", "..", "../x", "..\\x", "a/../../x", "a\\..\\..\\x", "x/..", "/x", "\\x", "C:x",
+          "a:b", "x\ty", "x\x7F", "\x01", "NUL", "nul", "Con", "prn.bmp", "AUX.tar.gz", "COM1",
+          "lpt9.txt", "walls/con", "NUL .txt", "... ", ". ."})
+        EXPECT_FALSE(TextureNameSafe(name)) << name;
+    for (const char* name : {"wall", "walls\\brick", "walls/brick", "a..b", ".x", "x.", "COM0",
+                             "LPT10", "CONSOLE", "nul_", "_CON", "a b", "\xC3\xA9t\xC3\xA9"})
+        EXPECT_TRUE(TextureNameSafe(name)) << name;
+    // The map writer (the compiler, vexmont-mapgen) never writes a name the loader refuses.
+    std::string error;
+    EXPECT_FALSE(CheckTextureNames(std::vector<std::string>{"wall", "../x"}, error));
+    EXPECT_NE(error.find("\"../x\""), std::string::npos) << error;
+}
+
+// Each refused name fails as a missing texture would, although the file it points to is
+// there; the reason names the texture file. A subfolder inside the folder still loads.
+TEST(LoadMapTextures, UnsafeNamesFailEvenWhenTheFileExists) {
+    TempDir dir;
+    const std::filesystem::path textures = dir.Path() / "map" / "Textures";
+    for (const auto& file : {dir.Path() / "x.bmp", dir.Path() / "map" / "x.bmp",
+                             textures / "x.bmp", textures / "C:x.bmp", textures / "NUL.bmp",
+                             textures / "walls" / "brick.bmp"})
+        ASSERT_TRUE(WriteBitmap(file, 2, 2));
+    std::filesystem::create_directories(textures / "a");
+    ScopedWorkingDirectory inside(dir.Path() / "map");
+    for (const char* name : {"../x", "..\\x", "/x", "\\x", "C:x", "a/../../x", "NUL", "..\\..\\x"}) {
+        const std::unique_ptr<Map> map = MapWithTextures({"walls\\brick", name});
+        ASSERT_NE(map, nullptr);
+        EXPECT_FALSE(LoadMapTextures(*map, "Textures")) << name;
+        EXPECT_NE(map->textureSlots[0].texture, nullptr);
+        EXPECT_EQ(map->textureSlots[1].texture, nullptr) << name;
+        EXPECT_STREQ(LastLoadError.reason, LoadUnsafeName) << name;
+        EXPECT_EQ(DescribeLoadError().rfind("texture \"Textures/", 0), 0u) << DescribeLoadError();
+    }
 }
 
 TEST(LoadMapTextures, NoSlotsSucceedWithoutFiles) {

@@ -194,8 +194,10 @@ TEST(TextureConvert, TextureNamesStayInsideTheTextureFolderOnEverySystem) {
         {"CON", "_CON"},           {"nul", "_nul"},                {"Com1", "_Com1"},
         {"LPT9", "_LPT9"},         {"con.txt", "con_txt"},         {"CONSOLE", "CONSOLE"},
         {"brick 2.png", "brick_2_png"}};
-    for (const auto& [in, out] : cases)
+    for (const auto& [in, out] : cases) {
         EXPECT_EQ(SafeTextureName(in), out) << in;
+        EXPECT_TRUE(TextureNameSafe(out)) << out; // the viewer loads every name written
+    }
     EXPECT_EQ(SafeTextureName(std::string(400, 'n')).size(), size_t(MaxTextureNameLength));
 }
 

@@ -147,15 +147,6 @@ PixelImage FitSize(PixelImage image, const std::string& label, int32_t maxSide,
     return image;
 }
 
-bool IsDeviceName(const std::string& name) {
-    std::string upper = name;
-    for (char& c : upper)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-           std::isdigit(static_cast<unsigned char>(upper[3]));
-}
-
 std::string Lower(std::string text) {
     for (char& c : text)
         c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -181,7 +172,8 @@ std::string SafeTextureName(std::string_view name, size_t limit) {
         safe.push_back(plain ? c : '_');
     }
     if (safe.empty()) safe = "texture";
-    if (IsDeviceName(safe)) safe.insert(safe.begin(), '_');
+    // Only a device name ("CON", "com1") is left to refuse among such names.
+    if (!TextureNameSafe(safe)) safe.insert(safe.begin(), '_');
     if (safe.size() > limit) safe.resize(limit);
     return safe;
 }

@@ -3,16 +3,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 
 #include "app/log.h"
 #include "app/viewer.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
-#include "scene/map.h"
-#include "scene/map_format.h"
-#include "scene/texture.h"
+#include "scene/load_error.h"
 
 std::vector<std::string> SplitCommas(std::string_view text) {
     std::vector<std::string> parts;
@@ -59,41 +56,14 @@ std::string LastLogLine() {
     return last;
 }
 
-// Why a file the viewer could not read is unreadable, as far as opening it tells.
-std::string FileProblem(std::string_view name, const char* unreadable) {
-    errno = 0;
-    if (OpenFile(name, "rb")) return unreadable;
-    return errno == ENOENT ? "no such file" : std::strerror(errno);
-}
-
-// The first texture of the map that does not load, named as the viewer names it.
-std::string TextureFailure() {
-    const std::string anyTexture =
-        std::string("a texture in \"") + TextureDirectoryName + "\" could not be loaded";
-    const std::unique_ptr<Map> map = LoadMap(MapFileName);
-    if (!map) return anyTexture;
-    for (int32_t i = 0; i < map->textureCount; ++i) {
-        const std::string name =
-            std::string(TextureDirectoryName) + "\\" + map->textureSlots[i].name + ".bmp";
-        if (name.size() >= size_t(TexturePathSize))
-            return "texture \"" + name + "\": the path is too long";
-        if (LoadTexture(name)) continue;
-        return "texture \"" + HostFileName(name) + "\": " +
-               FileProblem(name, "not a texture the viewer reads (an uncompressed 24-bit BMP)");
-    }
-    return anyTexture;
-}
-
 } // namespace
 
 std::string StartFailure() {
     if (HeadlessCallCount<ShowWindowCall>() == 0) return "the window could not be created";
     const std::string last = LastLogLine();
-    if (last == LogLoadingTree)
-        return "map \"" + std::string(MapFileName) + "\": " +
-               FileProblem(MapFileName, "not a map the viewer reads (magic \"BSP\", version 50, "
-                                        "complete and consistent)");
-    if (last == LogLoadingTextures) return TextureFailure();
+    // The map and the textures say themselves what failed; the font never stops start-up.
+    if ((last == LogLoadingTree || last == LogLoadingTextures) && LastLoadError.reason)
+        return DescribeLoadError();
     // The step after the engine's "OK" allocates the frame buffer.
     if (last == LogStepOk) return "the frame buffer could not be allocated";
     return "start-up stopped after \"" + last + "\" in " + LogFileName;

@@ -16,6 +16,7 @@ bool ParseCamera(std::string_view text, Matrix4& m);
 // A decimal whole number from min to max, nothing else in the text.
 bool ParseWholeNumber(std::string_view text, long min, long max, long& value);
 
-// After WinMain returned without reaching its message loop, run in the map directory:
-// one line naming the file that stopped start-up and why, as far as it can be told.
+// After WinMain returned without reaching its message loop: one line naming what stopped
+// start-up (the map or texture file and why, as LastLoadError has it; the window; the frame
+// buffer), as far as it can be told.
 std::string StartFailure();

@@ -2,10 +2,8 @@
 // presented to a PNG or PPM file.
 //
 //   vexmont-shot [--dir DIR] [--camera M] [--keys K] [--frames N] --out FILE
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,92 +13,15 @@
 #include "app/viewer.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
+#include "scene/load_error.h"
 #include "tools/headless_run/headless_run.h"
+#include "tools/shot/arguments.h"
 
 namespace {
 
 constexpr int ExitOk = 0;
 constexpr int ExitStartFailed = 1;
 constexpr int ExitBadArguments = 2;
-constexpr long MaxFrames = 1000000;
-
-constexpr const char* Usage =
-    "usage: vexmont-shot [--dir DIR] [--camera M] [--keys K] [--frames N] --out FILE\n"
-    "  --dir DIR     run the viewer's start-up in DIR (default: the current directory)\n"
-    "  --camera M    replace the camera after start-up: 16 comma-separated floats, row-major\n"
-    "  --keys K      comma-separated key-downs after --camera: left, right, up, down,\n"
-    "                insert, delete\n"
-    "  --frames N    run N frames (default 1); the last one presented is written\n"
-    "  --out FILE    .png (8-bit RGB) or .ppm (binary P6)\n";
-
-struct Options {
-    std::string dir = ".";
-    std::optional<Matrix4> camera;
-    std::vector<WPARAM> keys;
-    long frames = 1;
-    std::string out;
-};
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool ParseKeys(std::string_view text, std::vector<WPARAM>& keys) {
-    static constexpr std::pair<std::string_view, WPARAM> Names[] = {
-        {"left", VK_LEFT}, {"right", VK_RIGHT},   {"up", VK_UP},
-        {"down", VK_DOWN}, {"insert", VK_INSERT}, {"delete", VK_DELETE}};
-    for (const std::string& part : SplitCommas(text)) {
-        const std::string name = Lower(part);
-        bool known = false;
-        for (const auto& [keyName, code] : Names) {
-            if (name == keyName) {
-                keys.push_back(code);
-                known = true;
-            }
-        }
-        if (!known) return false;
-    }
-    return true;
-}
-
-bool HasExtension(const std::string& path, std::string_view ext) {
-    return path.size() > ext.size() && Lower(path.substr(path.size() - ext.size())) == ext;
-}
-
-// Empty on success, else what is wrong with the arguments.
-std::string ParseArguments(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") return "help";
-        if (i + 1 >= argc) return "missing value for " + std::string(arg);
-        const std::string_view value = argv[++i];
-        if (arg == "--dir") {
-            if (value.empty()) return "empty --dir";
-            options.dir = value;
-        } else if (arg == "--camera") {
-            Matrix4 m;
-            if (!ParseCamera(value, m)) return "--camera needs 16 comma-separated finite floats";
-            options.camera = m;
-        } else if (arg == "--keys") {
-            if (!ParseKeys(value, options.keys))
-                return "--keys takes left, right, up, down, insert, delete";
-        } else if (arg == "--frames") {
-            if (!ParseWholeNumber(value, 1, MaxFrames, options.frames))
-                return "--frames needs a whole number from 1 to " + std::to_string(MaxFrames);
-        } else if (arg == "--out") {
-            options.out = value;
-        } else {
-            return "unknown option " + std::string(arg);
-        }
-    }
-    if (options.out.empty()) return "--out is required";
-    if (!HasExtension(options.out, ".png") && !HasExtension(options.out, ".ppm"))
-        return "--out must end in .png or .ppm";
-    return "";
-}
 
 std::vector<uint8_t> ToRgb(const std::vector<uint32_t>& pixels) {
     std::vector<uint8_t> rgb(pixels.size() * 3);
@@ -128,14 +49,14 @@ bool WriteImage(const std::string& path, const std::vector<uint32_t>& pixels) {
 } // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    const std::string problem = ParseArguments(argc, argv, options);
+    ShotOptions options;
+    const std::string problem = ParseShotArguments(argc, argv, options);
     if (problem == "help") {
-        std::fputs(Usage, stdout);
+        std::fputs(ShotUsage, stdout);
         return ExitOk;
     }
     if (!problem.empty()) {
-        std::fprintf(stderr, "vexmont-shot: %s\n%s", problem.c_str(), Usage);
+        std::fprintf(stderr, "vexmont-shot: %s\n%s", problem.c_str(), ShotUsage);
         return ExitBadArguments;
     }
 
@@ -166,7 +87,10 @@ int main(int argc, char** argv) {
     WinMain(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);
 
     if (!HeadlessMessageLoopReached()) {
-        std::fprintf(stderr, "vexmont-shot: start-up failed: %s\n", StartFailure().c_str());
+        // A file that did not load has been named by the viewer already, in one line.
+        const std::string why = StartFailure();
+        if (why != DescribeLoadError())
+            std::fprintf(stderr, "vexmont-shot: start-up failed: %s\n", why.c_str());
         return ExitStartFailed;
     }
     if (HeadlessFrames().empty()) {
