@@ -1,5 +1,7 @@
 #include "render/render.h"
 
+#include <cmath>
+
 #include "render/front_walk.h"
 #include "render/pipeline.h"
 #include "render/scene_cache.h"
@@ -36,6 +38,17 @@ void RenderScenePainter(const Matrix4& camera, const Map& map, uint32_t* frameBu
 }
 
 bool PrepareMapRender(Map& map) {
+    map.renderCache = nullptr;
+    // The front-to-back walk stops once the pixels clipping can reach are covered, and those
+    // lie 2 pixels inside the frame only while the clip's float rounding stays sub-pixel.
+    // With coordinates far beyond any real map (a hostile file at 1e17 was seen to reach
+    // column 0) that no longer holds, so such a map is drawn by the painter's walk alone.
+    for (int32_t i = 0; i < map.vertexCount; ++i) {
+        const MapVertex& v = map.vertices[i];
+        if (!(std::fabs(v.x) < MaxCachedCoordinate && std::fabs(v.y) < MaxCachedCoordinate &&
+              std::fabs(v.z) < MaxCachedCoordinate))
+            return false;
+    }
     map.renderCache = BuildMapRenderCache(map);
     return map.renderCache != nullptr;
 }

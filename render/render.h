@@ -29,7 +29,9 @@ void RenderScenePainter(const Matrix4& camera, const Map& map, uint32_t* frameBu
 // Makes the map's render cache once its textures are loaded (the only allocation the
 // renderer makes). False, leaving the map without one, when the map cannot be cached
 // (a polygon naming a vertex outside the table) or memory runs out; RenderScene then
-// draws through the painter's walk.
+// draws through the painter's walk. Also false for a map with a coordinate of magnitude
+// MaxCachedCoordinate or more, where the walk's early stop is no longer exact.
+inline constexpr float MaxCachedCoordinate = 1e5f;
 bool PrepareMapRender(Map& map);
 // Draws one subtree in painter's order as seen from CameraPosition().
 void DrawBspNode(const MapNode& node, uint32_t* frameBuffer, const Map& map);
