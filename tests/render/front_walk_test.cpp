@@ -41,15 +41,6 @@ struct Random {
     uint32_t Below(uint32_t n) { return engine() % n; }
 };
 
-std::unique_ptr<Map> LoadMapDirectory(const std::filesystem::path& dir) {
-    std::unique_ptr<Map> map = LoadMap((dir / "Vuze.BSP").string());
-    if (!map) return nullptr;
-    Matrix4Identity(map->matrix);
-    if (!LoadMapTextures(*map, (dir / "Textures").string())) return nullptr;
-    if (!PrepareMapRender(*map)) return nullptr;
-    return map;
-}
-
 struct Box {
     float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
 };

@@ -171,16 +171,19 @@ bool WriteGoldenMap(const std::filesystem::path& dir) {
     return true;
 }
 
-std::unique_ptr<Map> LoadGoldenMap() {
-    const TempDir scratch;
-    const std::filesystem::path& dir = scratch.Path();
-    if (!WriteGoldenMap(dir)) return nullptr;
+std::unique_ptr<Map> LoadMapDirectory(const std::filesystem::path& dir) {
     std::unique_ptr<Map> map = LoadMap((dir / "Vuze.BSP").string());
     if (!map) return nullptr;
     Matrix4Identity(map->matrix);
     if (!LoadMapTextures(*map, (dir / "Textures").string())) return nullptr;
     if (!PrepareMapRender(*map)) return nullptr;
     return map;
+}
+
+std::unique_ptr<Map> LoadGoldenMap() {
+    const TempDir scratch;
+    if (!WriteGoldenMap(scratch.Path())) return nullptr;
+    return LoadMapDirectory(scratch.Path());
 }
 
 std::vector<NamedCamera> GoldenMapCameras() {

@@ -16,8 +16,10 @@ namespace rendertest {
 
 // Writes "Vuze.BSP" and "Textures/<name>.bmp" into dir (created if needed).
 bool WriteGoldenMap(const std::filesystem::path& dir);
-// Writes the files into a scratch folder and loads them as the program does, with the
-// identity as the map's matrix and its render cache made (PrepareMapRender); null on failure.
+// Loads a map directory as the program does, with the identity as the map's matrix and its
+// render cache made (PrepareMapRender); null on failure.
+std::unique_ptr<Map> LoadMapDirectory(const std::filesystem::path& dir);
+// Writes the golden map into a scratch folder and loads it with LoadMapDirectory.
 std::unique_ptr<Map> LoadGoldenMap();
 
 struct NamedCamera {
