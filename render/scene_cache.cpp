@@ -71,21 +71,23 @@ struct Builder {
                 Grow(out, at, at);
             }
         }
-        if ((node.flags & NodeHasFront) && node.front) {
-            const int32_t child = Add(*node.front);
-            if (child < 0) return -1;
-            cache.nodes[index].front = child;
-            if (cache.nodes[child].hasBox)
-                Grow(cache.nodes[index], cache.nodes[child].lo, cache.nodes[child].hi);
-        }
-        if ((node.flags & NodeHasBack) && node.back) {
-            const int32_t child = Add(*node.back);
-            if (child < 0) return -1;
-            cache.nodes[index].back = child;
-            if (cache.nodes[child].hasBox)
-                Grow(cache.nodes[index], cache.nodes[child].lo, cache.nodes[child].hi);
-        }
+        if ((node.flags & NodeHasFront) && node.front &&
+            !AddChild(index, *node.front, cache.nodes[index].front))
+            return -1;
+        if ((node.flags & NodeHasBack) && node.back &&
+            !AddChild(index, *node.back, cache.nodes[index].back))
+            return -1;
         return index;
+    }
+
+    // Adds a child subtree, links it through `link` and grows the parent's box by its box.
+    bool AddChild(int32_t parent, const MapNode& child, int32_t& link) {
+        const int32_t at = Add(child);
+        if (at < 0) return false;
+        // The node array is made whole before the walk, so `link` stays valid across Add().
+        link = at;
+        if (cache.nodes[at].hasBox) Grow(cache.nodes[parent], cache.nodes[at].lo, cache.nodes[at].hi);
+        return true;
     }
 };
 
