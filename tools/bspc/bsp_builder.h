@@ -23,6 +23,7 @@ struct BspPiece {
     MapVertex corners[3] = {}; // the original triangle
     int32_t texture = 0;
     Plane plane = {};
+    int32_t source = -1; // index of the original triangle in the builder's input; -1: none
 };
 BspPiece PieceOf(const BspTriangle& t);
 
