@@ -11,10 +11,11 @@
 
 namespace {
 
-// Candidate planes of pieces tried per node. Measured on test models (a 1,368-triangle
-// spider, a 3,732-triangle character): 40 evenly sampled candidates grew them 4.1x and 2.5x,
-// the 128 largest 3.7x and 2.2x; more gain little and cost time. Large sets try fewer, so
-// that a node costs at most about CandidateWork piece tests.
+// Candidate planes of pieces tried per node. On test models (a 1,368-triangle spider, a
+// 3,732-triangle character) the 128 largest grew them 3.5x and 3.0x with the greedy choice
+// alone, and all of them no less; with mending that skips piercing surfaces, splits scored by
+// the triangles they add and trial builds in small sets, 2.6x and 2.8x. Large sets try fewer,
+// so that a node costs at most about CandidateWork piece tests.
 constexpr size_t MaxCandidates = 128;
 constexpr size_t MinCandidates = 16;
 constexpr size_t CandidateWork = size_t(1) << 18;
@@ -23,11 +24,11 @@ constexpr size_t CandidateWork = size_t(1) << 18;
 constexpr int64_t TriangleWeight = 4;
 // Sets of at most this many pieces choose among their LookaheadCandidates best planes by
 // building both sides greedily for each and counting the triangles that adds. Measured on
-// the spider: 20 pieces 3.29x, 50 3.11x, 200 3.10x at three times the time of 50.
+// the spider: 30 pieces 2.76x, 50 2.63x, 100 2.66x in twice the time.
 constexpr size_t LookaheadPieces = 50;
 constexpr size_t LookaheadCandidates = 32;
-// Trial builds stop looking ahead after this many piece tests per input triangle, and after
-// LookaheadCap in all, so that large scenes stay fast; the spider needs about 13,000.
+// Trial builds stop after this many piece tests per input triangle, and after LookaheadCap
+// in all, so that large scenes stay fast; the spider uses about 13,000 per triangle.
 constexpr int64_t LookaheadWorkPerTriangle = 16384;
 constexpr int64_t LookaheadCap = int64_t(1) << 24;
 // A set of pieces may go into a row of one-sided nodes only when this many times its size
