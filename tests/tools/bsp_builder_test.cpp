@@ -149,7 +149,8 @@ TEST(TJunctions, NearPositionsAreWeldedAndMendingRepeatsUntilNeighboursMeet) {
     // and B2's far corner lies 20 units in the last place beside A's corner (4, 0), as
     // splitting leaves such points. C's corner (1, 2) lies only on the edge that mending
     // (2, 0) into A makes, E's corner (0.5, 1) only on an edge that mending (1, 2) makes:
-    // three passes.
+    // three passes. F stands upright on A's far edge and touches it only at (1, 3): it
+    // pierces A's plane there and leaves no crack, so that edge is not cut.
     BspNode root;
     root.polygons.push_back(Triangle(At(0, 0), At(4, 0), At(0, 4)));
     root.back = std::make_unique<BspNode>();
@@ -159,13 +160,14 @@ TEST(TJunctions, NearPositionsAreWeldedAndMendingRepeatsUntilNeighboursMeet) {
     root.back->polygons = {Triangle(At(2, 0), At(0, 0), At(1, -3)),
                            Triangle(At(justOff, 0), At(2, 0), At(3, -3)),
                            Triangle(At(1, 2), At(0, 6), At(-1, 5)),
-                           Triangle(At(0.5f, 1), At(-3, -1), At(-2, -3))};
+                           Triangle(At(0.5f, 1), At(-3, -1), At(-2, -3)),
+                           Triangle(At(1, 3), {1, 5, 1, 0, 0}, {1, 5, -1, 0, 0})};
     BspStats stats;
     EXPECT_EQ(WeldNearPositions(root, stats), 1);
     EXPECT_EQ(root.back->polygons[1].v[0].x, 4.0f);
-    stats.outputTriangles = 5;
+    stats.outputTriangles = 6;
     EXPECT_EQ(MendTJunctions(root, stats), 1 + 2 + 2);
-    EXPECT_EQ(stats.outputTriangles, 5 + 1 + 2 + 2);
+    EXPECT_EQ(stats.outputTriangles, 6 + 1 + 2 + 2);
     EXPECT_EQ(root.polygons.size(), 6u);
     double area = 0;
     for (const BspTriangle& t : root.polygons) {

@@ -3,7 +3,11 @@
 //
 // A node's plane is one of its triangles' planes, or a free axis-aligned plane through a gap
 // between the triangles (a node without polygons) when that cuts less. Candidates: the
-// largest pieces first, axis-aligned ones before others, and every gap plane.
+// largest pieces first, axis-aligned ones before others, and every gap plane. A plane is
+// scored by the triangles its cuts add, in the tree and in T-junction mending later (a cut
+// through an edge whose neighbour has left the set leaves a vertex inside the neighbour),
+// and by how unevenly it parts the set. Small sets try their best few planes by building
+// both sides greedily and take the one that adds least.
 #pragma once
 
 #include <memory>
@@ -23,6 +27,7 @@ struct BspPiece {
     MapVertex corners[3] = {}; // the original triangle
     int32_t texture = 0;
     Plane plane = {};
+    int32_t source = -1; // index of the original triangle in the builder's input; -1: none
 };
 BspPiece PieceOf(const BspTriangle& t);
 

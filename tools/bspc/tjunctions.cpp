@@ -23,6 +23,10 @@ constexpr double GridCellsPerSide = 256;
 // own openings: 4 left such cracks in 24 of 24 sampled models, 16 in 20, 32 in 15 (most of the
 // rest are slivers too thin to keep, which no pixel shows); 1024 began to merge real points.
 constexpr double WeldUlps = 32;
+// Polygons whose normals are this near to parallel lie in one plane, for telling whether a
+// point on an edge belongs to the surface there: planes of one model's faces meeting at an
+// edge differ far more, split pieces of one face not at all.
+constexpr double CoplanarCosine = 0.9999;
 // Mending cuts edges, whose pieces can have further vertices inside; passes repeat until
 // none do, at most this many times (a point that lies within reach of an edge but too near
 // to cut it off as a triangle with area would otherwise be found again and again).
@@ -61,10 +65,17 @@ struct CellHash {
     }
 };
 
+// An edge of a polygon, seen from one of its end points.
+struct Incident {
+    Point3 other;
+    Plane plane; // the polygon's
+};
+
 struct Grid {
     double size = 1;
     double origin[3] = {0, 0, 0};
     std::unordered_map<Cell, std::vector<Point3>, CellHash> cells;
+    std::unordered_map<Point3, std::vector<Incident>, PositionHash, PositionEqual> incident;
 
     int64_t Index(double v, int axis) const {
         return int64_t(std::floor((v - origin[axis]) / size));
@@ -90,9 +101,36 @@ struct EdgePoint {
     MapVertex vertex;
 };
 
-// The vertices lying strictly inside edge a-b, ordered from a to b, with u and v taken
-// from the edge.
-std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const MapVertex& a, const MapVertex& b) {
+// Whether p, lying inside the edge a-b of a polygon in `plane`, leaves a crack there. Only a
+// polygon that continues the surface across the edge does: one with an edge from p along
+// the line, or one in the same plane. A surface that merely passes through the edge's line,
+// as where one part of a model pierces another, touches it at points that no pixel can fall
+// through; cutting the edge there would only add triangles.
+bool LeavesCrack(const Grid& grid, const Point3& p, const MapVertex& a, const MapVertex& b,
+                 const Plane& plane) {
+    const auto found = grid.incident.find(p);
+    if (found == grid.incident.end()) return true;
+    const double d[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
+    const double length2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+    for (const Incident& e : found->second) {
+        const double q[3] = {double(e.other.x) - a.x, double(e.other.y) - a.y,
+                             double(e.other.z) - a.z};
+        const double t = (q[0] * d[0] + q[1] * d[1] + q[2] * d[2]) / length2;
+        double off2 = 0;
+        for (int k = 0; k < 3; ++k)
+            off2 += (q[k] - t * d[k]) * (q[k] - t * d[k]);
+        if (off2 <= OnEdgeDistance * OnEdgeDistance) return true;
+        const double cosine = double(e.plane.a) * plane.a + double(e.plane.b) * plane.b +
+                              double(e.plane.c) * plane.c;
+        if (std::fabs(cosine) >= CoplanarCosine) return true;
+    }
+    return false;
+}
+
+// The vertices lying strictly inside edge a-b of a polygon in `plane` where they leave a
+// crack, ordered from a to b, with u and v taken from the edge.
+std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const MapVertex& a, const MapVertex& b,
+                                    const Plane& plane) {
     std::vector<EdgePoint> points;
     const double d[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
     const double length2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
@@ -131,6 +169,7 @@ std::vector<EdgePoint> PointsOnEdge(const Grid& grid, const MapVertex& a, const 
                     for (int k = 0; k < 3; ++k)
                         off2 += (e[k] - t * d[k]) * (e[k] - t * d[k]);
                     if (off2 > OnEdgeDistance * OnEdgeDistance) continue;
+                    if (!LeavesCrack(grid, p, a, b, plane)) continue;
                     const float u = float(double(a.u) + t * (double(b.u) - a.u));
                     const float v = float(double(a.v) + t * (double(b.v) - a.v));
                     points.push_back({t, {p.x, p.y, p.z, u, v}});
@@ -217,7 +256,7 @@ int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats, FreshPieces& 
         int withPoints = 0;
         int lastEdge = 0;
         for (int i = 0; i < 3; ++i) {
-            edges[i] = PointsOnEdge(grid, t.v[i], t.v[(i + 1) % 3]);
+            edges[i] = PointsOnEdge(grid, t.v[i], t.v[(i + 1) % 3], t.plane);
             if (!edges[i].empty()) {
                 ++withPoints;
                 lastEdge = i;
@@ -260,7 +299,19 @@ int64_t MendNode(const Grid& grid, BspNode& node, BspStats& stats, FreshPieces& 
     return mended;
 }
 
-// The grid of every position the tree holds now.
+void CollectIncident(const BspNode& node, Grid& grid) {
+    for (const BspTriangle& t : node.polygons)
+        for (int i = 0; i < 3; ++i) {
+            const MapVertex& a = t.v[i];
+            const MapVertex& b = t.v[(i + 1) % 3];
+            grid.incident[{a.x, a.y, a.z}].push_back({{b.x, b.y, b.z}, t.plane});
+            grid.incident[{b.x, b.y, b.z}].push_back({{a.x, a.y, a.z}, t.plane});
+        }
+    if (node.front) CollectIncident(*node.front, grid);
+    if (node.back) CollectIncident(*node.back, grid);
+}
+
+// The grid of every position the tree holds now, and the edges meeting at each.
 Grid BuildGrid(const BspNode& root) {
     Grid grid;
     PositionSet unique;
@@ -286,6 +337,7 @@ Grid BuildGrid(const BspNode& root) {
         grid.origin[k] = lo[k];
     for (const Point3& p : positions)
         grid.cells[{grid.Index(p.x, 0), grid.Index(p.y, 1), grid.Index(p.z, 2)}].push_back(p);
+    CollectIncident(root, grid);
     return grid;
 }
 

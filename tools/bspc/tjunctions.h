@@ -8,7 +8,8 @@
 // cut one neighbour but not the other, or the scene was modelled that way), the rasterizer's
 // shared-edge rule no longer holds and single pixels can fall through the crack. Each such
 // edge gets the vertex too, so that neighbours meet vertex to vertex; passes repeat until
-// none is left.
+// none is left. A vertex of a surface that only passes through the edge's line (one part of
+// a model piercing another) leaves no crack and is not inserted.
 #pragma once
 
 #include <cstdint>
