@@ -124,10 +124,10 @@ int64_t AddedByCut(const BspPiece& p, const int* sides, const Adjacency& adjacen
 
 // Counts the pieces on each side; stops early once the cuts alone score worse than `bound`
 // (a negative bound never stops).
+// `sides` is scratch space, kept by the caller across candidates.
 Candidate Evaluate(const Plane& plane, const std::vector<BspPiece>& pieces, int64_t bound,
-                   Adjacency& adjacency) {
+                   Adjacency& adjacency, std::vector<int>& sides) {
     Candidate c;
-    std::vector<int> sides;
     for (const BspPiece& p : pieces) {
         ++adjacency.work;
         bool front = false;
@@ -242,6 +242,7 @@ Choice ChoosePlane(const std::vector<BspPiece>& pieces, bool allowOneSided,
     int64_t bestScore = -1;
     bool bestOneSided = false;
     std::vector<Plane> tried;
+    std::vector<int> sides;
     chain.clear();
     auto consider = [&](const Plane& plane, size_t source) {
         if (std::any_of(tried.begin(), tried.end(),
@@ -249,7 +250,7 @@ Choice ChoosePlane(const std::vector<BspPiece>& pieces, bool allowOneSided,
             return;
         tried.push_back(plane);
         const Candidate c =
-            Evaluate(plane, pieces, bestOneSided || ranked ? -1 : bestScore, adjacency);
+            Evaluate(plane, pieces, bestOneSided || ranked ? -1 : bestScore, adjacency, sides);
         const bool oneSided = c.spanning == 0 && (c.front == 0 || c.back == 0);
         // A free plane must leave pieces on both sides, or the recursion would not end; a
         // piece's plane holding all pieces is one node, never a row.
