@@ -268,7 +268,9 @@ __attribute__((target("avx2"))) void DrawTexelRunUncoveredAvx2(int32_t u, int32_
 // vector that their all-ones mask overwrites; it warns about them.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__ // clang has no such warning and would warn about the name
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 __attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, int32_t v,
                                                                     int32_t du, int32_t dv,
                                                                     uint32_t* first, int32_t n,

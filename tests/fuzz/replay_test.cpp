@@ -22,7 +22,7 @@ class Replay : public ::testing::TestWithParam<FuzzTarget> {};
 TEST_P(Replay, SavedInputsRunCleanly) {
     const FuzzTarget target = GetParam();
     size_t inputs = 0;
-    for (const fs::path root : {fs::path(VEXMONT_SOURCE_DIR) / "fuzz" / "corpus",
+    for (const fs::path& root : {fs::path(VEXMONT_SOURCE_DIR) / "fuzz" / "corpus",
                                 fs::path(VEXMONT_SOURCE_DIR) / "tests" / "fuzz" / "regressions"}) {
         const fs::path dir = root / target.name;
         if (!fs::is_directory(dir)) continue;
