@@ -1,9 +1,9 @@
 // The front-to-back walk: the painter's walk reversed (and each node's polygons in reverse
 // order), drawing only pixels that no polygon drawn earlier in this walk has covered, so
 // that each pixel is written once, with the value of the last polygon the painter's walk
-// would have drawn there. Subtrees whose box lies wholly outside a frustum side plane or
-// nearer than NearDepth, or whose projected box falls only on covered pixels, are skipped;
-// the walk ends once every writable pixel is covered.
+// would have drawn there. Subtrees and groups of a node's polygons whose box lies wholly
+// outside a frustum side plane or nearer than NearDepth, or whose projected box falls only
+// on covered pixels, are skipped; the walk ends once every writable pixel is covered.
 //
 // Every test that skips work is conservative: its margin exceeds the float rounding of
 // the camera-space coordinates the painter's walk computes, so nothing it would draw is
@@ -83,10 +83,11 @@ void SetUpPlanes() {
         Walk.absTranslation[i] = std::fabs(double(m[12 + i]));
 }
 
-// Whether the box can hold a pixel of the frame: false when it lies wholly outside one of
-// the planes still in `planes` (clearing the planes it lies wholly inside) or wholly
-// nearer than NearDepth, or when its projection lands only on covered pixels.
-bool BoxMayShow(const CachedNode& node, uint32_t& planes) {
+// Whether the box (of a node's subtree or of a group of polygons) can hold a pixel of the
+// frame: false when it lies wholly outside one of the planes still in `planes` (clearing the
+// planes it lies wholly inside) or wholly nearer than NearDepth, or when its projection
+// lands only on covered pixels.
+template <typename Box> bool BoxMayShow(const Box& node, uint32_t& planes) {
     // Bound on each camera-space coordinate of any point of the box.
     double extent[3];
     for (int j = 0; j < 3; ++j)
@@ -239,25 +240,35 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
     RasterizePolygonCovered(clipped, Walk.frameBuffer);
 }
 
-void DrawNodePolygonsReversed(const CachedNode& node) {
-    const CachedPolygon* polygons = Walk.cache->polygons.get() + node.firstPolygon;
+// `planes`: the frustum planes the node's box does not lie wholly inside.
+void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
+    const CachedPolygon* polygons = Walk.cache->polygons.get();
     // Bit-identical planes give one back-face verdict for all of the node's polygons.
     bool sharedAway = false;
     if (node.sharedPlane && node.polygonCount > 0)
-        sharedAway = PlaneDistance(polygons[0].plane, Walk.camera) > BackFaceThreshold;
-    for (int32_t i = node.polygonCount - 1; i >= 0; --i) {
-        const CachedPolygon& polygon = polygons[i];
-        if (!polygon.texture) continue;
-        ++RenderCount.polygonsVisited;
-        const bool away = node.sharedPlane
-                              ? sharedAway
-                              : PlaneDistance(polygon.plane, Walk.camera) > BackFaceThreshold;
-        if (away) {
-            ++RenderCount.polygonsFacingAway;
+        sharedAway =
+            PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera) > BackFaceThreshold;
+    for (int32_t g = node.firstGroup + node.groupCount - 1; g >= node.firstGroup; --g) {
+        const CachedGroup& group = Walk.cache->groups[g];
+        if (!group.hasBox) continue; // nothing drawable
+        uint32_t groupPlanes = planes;
+        if (Walk.cull && group.worthTesting && !sharedAway && !BoxMayShow(group, groupPlanes))
             continue;
+        for (int32_t i = group.firstPolygon + group.polygonCount - 1; i >= group.firstPolygon;
+             --i) {
+            const CachedPolygon& polygon = polygons[i];
+            if (!polygon.texture) continue;
+            ++RenderCount.polygonsVisited;
+            const bool away = node.sharedPlane
+                                  ? sharedAway
+                                  : PlaneDistance(polygon.plane, Walk.camera) > BackFaceThreshold;
+            if (away) {
+                ++RenderCount.polygonsFacingAway;
+                continue;
+            }
+            DrawCachedPolygon(polygon);
+            if (CoverageComplete()) return;
         }
-        DrawCachedPolygon(polygon);
-        if (CoverageComplete()) return;
     }
 }
 
@@ -270,13 +281,13 @@ void WalkNode(int32_t index, uint32_t planes) {
     if (dist > BspPlaneBand) {
         if (node.front >= 0) WalkNode(node.front, planes);
         if (CoverageComplete()) return;
-        DrawNodePolygonsReversed(node);
+        DrawNodePolygonsReversed(node, planes);
         if (CoverageComplete()) return;
         if (node.back >= 0) WalkNode(node.back, planes);
     } else if (dist < -BspPlaneBand) {
         if (node.back >= 0) WalkNode(node.back, planes);
         if (CoverageComplete()) return;
-        DrawNodePolygonsReversed(node);
+        DrawNodePolygonsReversed(node, planes);
         if (CoverageComplete()) return;
         if (node.front >= 0) WalkNode(node.front, planes);
     } else {

@@ -13,11 +13,20 @@ template <typename T> std::unique_ptr<T[]> NewArray(int64_t n) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[size_t(std::max<int64_t>(n, 1))]());
 }
 
-void CountTree(const MapNode& node, int64_t& nodes, int64_t& polygons) {
+// A group is worth a test of its own when along some axis it spans less than this share of
+// its node's subtree box.
+constexpr double GroupTestShare = 0.5;
+
+int64_t GroupsOf(int64_t polygons) {
+    return (polygons + PolygonGroupSize - 1) / PolygonGroupSize;
+}
+
+void CountTree(const MapNode& node, int64_t& nodes, int64_t& polygons, int64_t& groups) {
     ++nodes;
     polygons += node.polygonCount;
-    if ((node.flags & NodeHasFront) && node.front) CountTree(*node.front, nodes, polygons);
-    if ((node.flags & NodeHasBack) && node.back) CountTree(*node.back, nodes, polygons);
+    groups += GroupsOf(node.polygonCount);
+    if ((node.flags & NodeHasFront) && node.front) CountTree(*node.front, nodes, polygons, groups);
+    if ((node.flags & NodeHasBack) && node.back) CountTree(*node.back, nodes, polygons, groups);
 }
 
 bool SamePlane(const Plane& a, const Plane& b) {
@@ -29,8 +38,10 @@ struct Builder {
     MapRenderCache& cache;
     int32_t nextNode = 0;
     int32_t nextPolygon = 0;
+    int32_t nextGroup = 0;
 
-    void Grow(CachedNode& into, const float lo[3], const float hi[3]) {
+    // A node or a group.
+    template <typename Box> void Grow(Box& into, const float lo[3], const float hi[3]) {
         for (int k = 0; k < 3; ++k) {
             into.lo[k] = into.hasBox ? std::min(into.lo[k], lo[k]) : lo[k];
             into.hi[k] = into.hasBox ? std::max(into.hi[k], hi[k]) : hi[k];
@@ -49,7 +60,16 @@ struct Builder {
         out.firstPolygon = nextPolygon;
         out.polygonCount = node.polygonCount;
         out.sharedPlane = true;
+        out.firstGroup = nextGroup;
+        out.groupCount = int32_t(GroupsOf(node.polygonCount));
         for (int32_t i = 0; i < node.polygonCount; ++i) {
+            if (i % PolygonGroupSize == 0) {
+                CachedGroup& group = cache.groups[nextGroup++];
+                group = {};
+                group.firstPolygon = nextPolygon;
+                group.polygonCount = std::min(PolygonGroupSize, node.polygonCount - i);
+            }
+            CachedGroup& group = cache.groups[nextGroup - 1];
             const MapPolygon& polygon = node.polygons[i];
             CachedPolygon& p = cache.polygons[nextPolygon++];
             p.plane = polygon.plane;
@@ -69,6 +89,7 @@ struct Builder {
                 if (!texture) continue;
                 const float at[3] = {v->x, v->y, v->z};
                 Grow(out, at, at);
+                Grow(group, at, at);
             }
         }
         if ((node.flags & NodeHasFront) && node.front &&
@@ -77,6 +98,14 @@ struct Builder {
         if ((node.flags & NodeHasBack) && node.back &&
             !AddChild(index, *node.back, cache.nodes[index].back))
             return -1;
+        const CachedNode& whole = cache.nodes[index];
+        for (int32_t g = whole.firstGroup; g < whole.firstGroup + whole.groupCount; ++g) {
+            CachedGroup& group = cache.groups[g];
+            for (int k = 0; k < 3 && group.hasBox; ++k)
+                group.worthTesting =
+                    group.worthTesting || double(group.hi[k]) - group.lo[k] <
+                                              GroupTestShare * (double(whole.hi[k]) - whole.lo[k]);
+        }
         return index;
     }
 
@@ -95,8 +124,8 @@ struct Builder {
 
 std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
     if (!map.root) return nullptr;
-    int64_t nodes = 0, polygons = 0;
-    CountTree(*map.root, nodes, polygons);
+    int64_t nodes = 0, polygons = 0, groups = 0;
+    CountTree(*map.root, nodes, polygons, groups);
     if (nodes > INT32_MAX || polygons > INT32_MAX) return nullptr;
 
     auto cache = std::shared_ptr<MapRenderCache>(new (std::nothrow) MapRenderCache());
@@ -106,9 +135,12 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
     cache->vertexCount = map.vertexCount;
     cache->nodes = NewArray<CachedNode>(nodes);
     cache->polygons = NewArray<CachedPolygon>(polygons);
+    cache->groupCount = int32_t(groups);
+    cache->groups = NewArray<CachedGroup>(groups);
     cache->vertices = NewArray<CachedVertex>(map.vertexCount);
     cache->vertexFrame = NewArray<uint32_t>(map.vertexCount);
-    if (!cache->nodes || !cache->polygons || !cache->vertices || !cache->vertexFrame)
+    if (!cache->nodes || !cache->polygons || !cache->groups || !cache->vertices ||
+        !cache->vertexFrame)
         return nullptr;
     // Frame numbers start at 1, so that no vertex counts as filled before the first frame.
     cache->frame = 0;

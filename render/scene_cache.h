@@ -6,6 +6,9 @@
 //     size, as TransformVertex rounds them) and texture;
 //   - for each node, whether all its polygons' planes are bit-identical, so that one
 //     back-face test stands for all of them;
+//   - each node's polygons in groups of up to PolygonGroupSize in their order, each with
+//     the box of its vertices: one box test can skip a group that lies off the view or on
+//     covered pixels, where the subtree's box, spread over much of the map, cannot;
 //   - the per-frame vertex cache: a camera-space position and its frustum sides, filled
 //     the first time a frame needs the vertex.
 // It is made after the textures are loaded and read-only then, like the map. A polygon whose
@@ -29,11 +32,27 @@ struct CachedPolygon {
     const Texture* texture; // null: the polygon is never drawn
 };
 
+// A node's polygons go into groups of at most this many consecutive ones.
+inline constexpr int32_t PolygonGroupSize = 16;
+
+// A run of consecutive polygons of one node and the box of their drawable vertices.
+struct CachedGroup {
+    int32_t firstPolygon; // into the polygon array
+    int32_t polygonCount;
+    bool hasBox; // false when none of its polygons can be drawn
+    // Its box is markedly smaller than the node's subtree box, which the walk has already
+    // tested; otherwise a second test could hardly skip anything.
+    bool worthTesting;
+    float lo[3], hi[3];
+};
+
 struct CachedNode {
     const MapNode* node;
     int32_t front, back;          // indices into the node array, -1 for none
     int32_t firstPolygon;         // into the polygon array
     int32_t polygonCount;
+    int32_t firstGroup;           // into the group array
+    int32_t groupCount;
     bool sharedPlane;             // every polygon's plane bit-identical to the first's
     bool hasBox;                  // false for a subtree without polygons
     float lo[3], hi[3];           // subtree box in map space
@@ -50,6 +69,8 @@ struct MapRenderCache {
     std::unique_ptr<CachedNode[]> nodes;
     int32_t polygonCount = 0;
     std::unique_ptr<CachedPolygon[]> polygons;
+    int32_t groupCount = 0;
+    std::unique_ptr<CachedGroup[]> groups;
     int32_t vertexCount = 0;
     std::unique_ptr<CachedVertex[]> vertices;
     std::unique_ptr<uint32_t[]> vertexFrame; // frame number each vertex was last filled in
