@@ -1,5 +1,6 @@
 #include "render/raster.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -298,69 +299,155 @@ UncoveredRunDrawer ChooseRunDrawer() {
 }
 const UncoveredRunDrawer DrawTexelRunUncovered = ChooseRunDrawer();
 
-// DrawSpan writing only the pixels not yet covered on row `coverage`, x the span's first
-// column; gives the number written. A run wholly covered skips its divisions; iz, uz and vz still step as in DrawSpan,
-// and a run's first coordinates come from the same division DrawSpan's previous run ends
-// with, so each pixel gets exactly DrawSpan's texel.
-int32_t DrawSpanUncovered(int32_t n, float uz, float vz, float iz, uint32_t* first,
-                          const uint64_t* coverage, int32_t x) {
-    const GradientSet& g = ScreenGradients;
-    int32_t u = 0, v = 0;
-    bool haveStart = false; // u and v hold the current run's first coordinates
-    uint32_t* position = first;
-    int32_t written = 0;
+static_assert(MaxSpanRuns * RunLength >= MaxCoverageWidth);
 
-    for (; n >= RunLength; n -= RunLength) {
-        const uint32_t covered = CoveredBits(coverage, x, RunLength);
-        const float izStart = iz, uzStart = uz, vzStart = vz;
-        iz = float(double(iz) + RunLength * double(g.izdx));
-        uz = float(double(uz) + RunLength * double(g.uzdx));
-        vz = float(double(vz) + RunLength * double(g.vzdx));
-        if (covered != 0xFFFFu) {
-            if (!haveStart) {
-                const double q = FixedOne / izStart;
-                u = TruncToInt32(q * uzStart);
-                v = TruncToInt32(q * vzStart);
-            }
-            const double q = FixedOne / iz;
-            const int32_t uEnd = TruncToInt32(q * uz);
-            const int32_t vEnd = TruncToInt32(q * vz);
-            const int32_t du = WrapSub(uEnd, u) / RunLength;
-            const int32_t dv = WrapSub(vEnd, v) / RunLength;
+// The run boundaries of a batch, span by span, with DrawSpan's own arithmetic.
+void FindBoundariesScalar(SpanBatch& b) {
+    const GradientSet& g = ScreenGradients;
+    int32_t mostRuns = 0;
+    for (int32_t lane = 0; lane < b.count; ++lane)
+        mostRuns = std::max(mostRuns, b.n[lane] / RunLength);
+    b.tailRow = mostRuns + 1;
+    for (int32_t lane = 0; lane < b.count; ++lane) {
+        const double x0 = b.x0[lane];
+        float iz = float(x0 * g.izdx + b.rowIz[lane]);
+        float uz = float(x0 * g.uzdx + b.rowUz[lane]);
+        float vz = float(x0 * g.vzdx + b.rowVz[lane]);
+        double q = FixedOne / iz;
+        b.u[0][lane] = TruncToInt32(q * uz);
+        b.v[0][lane] = TruncToInt32(q * vz);
+        const int32_t runs = b.n[lane] / RunLength, rest = b.n[lane] % RunLength;
+        for (int32_t k = 1; k <= runs; ++k) {
+            iz = float(double(iz) + RunLength * double(g.izdx));
+            uz = float(double(uz) + RunLength * double(g.uzdx));
+            vz = float(double(vz) + RunLength * double(g.vzdx));
+            q = FixedOne / iz;
+            b.u[k][lane] = TruncToInt32(q * uz);
+            b.v[k][lane] = TruncToInt32(q * vz);
+        }
+        if (rest > 0) {
+            const double r = rest;
+            q = FixedOne / (double(iz) + r * g.izdx);
+            b.u[b.tailRow][lane] = TruncToInt32(q * (double(uz) + r * g.uzdx));
+            b.v[b.tailRow][lane] = TruncToInt32(q * (double(vz) + r * g.vzdx));
+        }
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same for the eight spans side by side, a lane each, in the same order and precision.
+// A lane whose span has fewer full runs stops stepping (its 1/z, u/z and v/z are kept), so
+// that its partial run starts from its own last boundary; lanes past the batch's count
+// compute whatever their stale values give, and nobody reads it. vcvttpd2qq gives each lane
+// what cvttsd2si gives, out of range and NaN included. (GCC 12 warns about its own
+// conversion intrinsics, as about the shifts above.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+__attribute__((target("avx512f,avx512dq,avx512vl"))) inline void StoreTruncated(int32_t (&to)[SpanBatchSize],
+                                                                            __m512d a) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm512_cvtepi64_epi32(_mm512_cvttpd_epi64(a)));
+}
+__attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(SpanBatch& b) {
+    const GradientSet& g = ScreenGradients;
+    const __m512d fixedOne = _mm512_set1_pd(FixedOne);
+    const __m512d izdx = _mm512_set1_pd(g.izdx), uzdx = _mm512_set1_pd(g.uzdx),
+                  vzdx = _mm512_set1_pd(g.vzdx);
+    const __m512d izRun = _mm512_set1_pd(RunLength * double(g.izdx)),
+                  uzRun = _mm512_set1_pd(RunLength * double(g.uzdx)),
+                  vzRun = _mm512_set1_pd(RunLength * double(g.vzdx));
+    const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b.n));
+    const __m512d x0 = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b.x0)));
+    __m256 iz = _mm512_cvtpd_ps(_mm512_add_pd(_mm512_mul_pd(x0, izdx), _mm512_cvtps_pd(_mm256_loadu_ps(b.rowIz))));
+    __m256 uz = _mm512_cvtpd_ps(_mm512_add_pd(_mm512_mul_pd(x0, uzdx), _mm512_cvtps_pd(_mm256_loadu_ps(b.rowUz))));
+    __m256 vz = _mm512_cvtpd_ps(_mm512_add_pd(_mm512_mul_pd(x0, vzdx), _mm512_cvtps_pd(_mm256_loadu_ps(b.rowVz))));
+    __m512d q = _mm512_div_pd(fixedOne, _mm512_cvtps_pd(iz));
+    StoreTruncated(b.u[0], _mm512_mul_pd(q, _mm512_cvtps_pd(uz)));
+    StoreTruncated(b.v[0], _mm512_mul_pd(q, _mm512_cvtps_pd(vz)));
+
+    const __m256i runs = _mm256_srli_epi32(n, 4);
+    int32_t mostRuns = 0;
+    for (int32_t lane = 0; lane < b.count; ++lane)
+        mostRuns = std::max(mostRuns, b.n[lane] / RunLength);
+    for (int32_t k = 1; k <= mostRuns; ++k) {
+        const __mmask8 stepping = _mm256_cmpge_epi32_mask(runs, _mm256_set1_epi32(k));
+        iz = _mm256_mask_blend_ps(stepping, iz, _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(iz), izRun)));
+        uz = _mm256_mask_blend_ps(stepping, uz, _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(uz), uzRun)));
+        vz = _mm256_mask_blend_ps(stepping, vz, _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(vz), vzRun)));
+        q = _mm512_div_pd(fixedOne, _mm512_cvtps_pd(iz));
+        StoreTruncated(b.u[k], _mm512_mul_pd(q, _mm512_cvtps_pd(uz)));
+        StoreTruncated(b.v[k], _mm512_mul_pd(q, _mm512_cvtps_pd(vz)));
+    }
+    const __m512d r = _mm512_cvtepi32_pd(_mm256_and_si256(n, _mm256_set1_epi32(RunLength - 1)));
+    q = _mm512_div_pd(fixedOne, _mm512_add_pd(_mm512_cvtps_pd(iz), _mm512_mul_pd(r, izdx)));
+    b.tailRow = mostRuns + 1;
+    StoreTruncated(b.u[b.tailRow], _mm512_mul_pd(q, _mm512_add_pd(_mm512_cvtps_pd(uz), _mm512_mul_pd(r, uzdx))));
+    StoreTruncated(b.v[b.tailRow], _mm512_mul_pd(q, _mm512_add_pd(_mm512_cvtps_pd(vz), _mm512_mul_pd(r, vzdx))));
+}
+#pragma GCC diagnostic pop
+#endif
+
+// The fastest the CPU offers, chosen once.
+SpanBoundaryKernel ChooseBoundaryKernel() {
+    const SpanBoundaryKernel wide = SpanBoundaryKernelFor(RunDrawerKind::Avx512);
+    return wide ? wide : FindBoundariesScalar;
+}
+const SpanBoundaryKernel FindSpanBoundaries = ChooseBoundaryKernel();
+
+SpanBatch Batch;
+
+// The batch's spans, pixel by pixel only where the coverage is open: a run wholly covered
+// is skipped, and a partly covered one gives each open pixel the texel the whole run gives
+// it. Each span's pixels are then covered.
+void DrawSpanBatch(uint32_t* frameBuffer) {
+    FindSpanBoundaries(Batch);
+    const size_t width = size_t(ViewWidth);
+    for (int32_t lane = 0; lane < Batch.count; ++lane) {
+        const int32_t y = Batch.y[lane], x0 = Batch.x0[lane], n = Batch.n[lane];
+        const uint64_t* coverage = CoverageRow(y);
+        uint32_t* position = frameBuffer + (size_t(y) * width + size_t(x0));
+        int32_t x = x0, written = 0;
+        const int32_t runs = n / RunLength, rest = n % RunLength;
+        for (int32_t k = 0; k < runs; ++k, position += RunLength, x += RunLength) {
+            const uint32_t covered = CoveredBits(coverage, x, RunLength);
+            if (covered == 0xFFFFu) continue;
+            const int32_t u = Batch.u[k][lane], v = Batch.v[k][lane];
+            // Truncating division, not a shift: -1/16 is 0.
+            const int32_t du = WrapSub(Batch.u[k + 1][lane], u) / RunLength;
+            const int32_t dv = WrapSub(Batch.v[k + 1][lane], v) / RunLength;
             DrawTexelRunUncovered(u, v, du, dv, position, RunLength, covered);
             written += covered ? RunLength - BitCount16(covered) : RunLength;
-            u = uEnd;
-            v = vEnd;
-            haveStart = true;
-        } else {
-            haveStart = false;
         }
-        position += RunLength;
-        x += RunLength;
-    }
-    if (n > 0) {
-        const uint32_t covered = CoveredBits(coverage, x, n);
-        if (covered != (1u << n) - 1u) {
-            if (!haveStart) {
-                const double q = FixedOne / iz;
-                u = TruncToInt32(q * uz);
-                v = TruncToInt32(q * vz);
+        if (rest > 0) {
+            const uint32_t covered = CoveredBits(coverage, x, rest);
+            if (covered != (1u << rest) - 1u) {
+                const int32_t u = Batch.u[runs][lane], v = Batch.v[runs][lane];
+                const int32_t du = DivideByRunLength(WrapSub(Batch.u[Batch.tailRow][lane], u), rest);
+                const int32_t dv = DivideByRunLength(WrapSub(Batch.v[Batch.tailRow][lane], v), rest);
+                DrawTexelRunUncovered(u, v, du, dv, position, rest, covered);
+                written += covered ? rest - BitCount16(covered) : rest;
             }
-            const double r = n;
-            const double q = FixedOne / (double(iz) + r * g.izdx);
-            const int32_t uEnd = TruncToInt32(q * (double(uz) + r * g.uzdx));
-            const int32_t vEnd = TruncToInt32(q * (double(vz) + r * g.vzdx));
-            const int32_t du = DivideByRunLength(WrapSub(uEnd, u), n);
-            const int32_t dv = DivideByRunLength(WrapSub(vEnd, v), n);
-            DrawTexelRunUncovered(u, v, du, dv, position, n, covered);
-            written += covered ? n - BitCount16(covered) : n;
         }
+        RenderCount.pixelsWritten += written;
+        CoverSpan(y, x0, x0 + n, written);
     }
-    RenderCount.pixelsWritten += written;
-    return written;
+    Batch.count = 0;
 }
 
 } // namespace
+
+SpanBoundaryKernel SpanBoundaryKernelFor(RunDrawerKind kind) {
+    if (kind == RunDrawerKind::Scalar) return FindBoundariesScalar;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (kind == RunDrawerKind::Avx512 && __builtin_cpu_supports("avx512f") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl"))
+        return FindBoundariesAvx512;
+#endif
+    return nullptr;
+}
 
 UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind) {
     if (kind == RunDrawerKind::Scalar) return DrawTexelRunUncoveredScalar;
@@ -388,19 +475,18 @@ bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
 }
 
 bool RasterizePolygonCovered(const ClipPolygon& polygon, uint32_t* frameBuffer) {
-    const GradientSet& g = ScreenGradients;
-    const size_t width = size_t(ViewWidth);
-    return ScanPolygon(polygon,
-                       [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
-                           if (RowCovered(y) || SpanCovered(y, x0, x0 + n)) return;
-                           const float iz = float(double(x0) * g.izdx + rowIz);
-                           const float uz = float(double(x0) * g.uzdx + rowUz);
-                           const float vz = float(double(x0) * g.vzdx + rowVz);
-                           const int32_t written = DrawSpanUncovered(
-                               n, uz, vz, iz, frameBuffer + (size_t(y) * width + size_t(x0)),
-                               CoverageRow(y), x0);
-                           CoverSpan(y, x0, x0 + n, written);
-                       });
+    // A polygon has one span a row, so the spans of a batch never share coverage bits.
+    Batch.count = 0;
+    const bool drawn = ScanPolygon(
+        polygon, [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
+            if (RowCovered(y) || SpanCovered(y, x0, x0 + n)) return;
+            const int32_t lane = Batch.count++;
+            Batch.n[lane] = n, Batch.x0[lane] = x0, Batch.y[lane] = y;
+            Batch.rowIz[lane] = rowIz, Batch.rowUz[lane] = rowUz, Batch.rowVz[lane] = rowVz;
+            if (Batch.count == SpanBatchSize) DrawSpanBatch(frameBuffer);
+        });
+    if (Batch.count > 0) DrawSpanBatch(frameBuffer);
+    return drawn;
 }
 
 void DrawSpan(int32_t n, float uz, float vz, float iz, uint32_t* first) {

@@ -71,6 +71,26 @@ enum class RunDrawerKind { Scalar, Avx2, Avx512 };
 using UncoveredRunDrawer = void (*)(int32_t u, int32_t v, int32_t du, int32_t dv,
                                     uint32_t* first, int32_t n, uint32_t covered);
 UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind);
+// The front-to-back walk draws a polygon's spans in batches, all on different rows: first the
+// texture coordinates at every run boundary of every span of the batch at once (DrawSpan's
+// divisions: at the first pixel, every 16 pixels after it, and just past the last pixel),
+// then the runs. The boundaries are DrawSpan's, bit for bit, whichever kernel finds them.
+inline constexpr int32_t SpanBatchSize = 8;
+inline constexpr int32_t MaxSpanRuns = 128; // 16-pixel runs in a span of the widest view
+struct SpanBatch {
+    int32_t count = 0;
+    int32_t n[SpanBatchSize] = {}, x0[SpanBatchSize] = {}, y[SpanBatchSize] = {};
+    // 1/z, u/z and v/z of the span's row at x = 0, as the scanline loop steps them.
+    float rowIz[SpanBatchSize] = {}, rowUz[SpanBatchSize] = {}, rowVz[SpanBatchSize] = {};
+    // Found by the kernel, in 16.16: [k][lane] at the first pixel of run k, for k from 0 to
+    // n / 16, and [tailRow][lane] just past the last pixel of a span whose last run is
+    // shorter than 16.
+    int32_t tailRow = 0;
+    int32_t u[MaxSpanRuns + 2][SpanBatchSize], v[MaxSpanRuns + 2][SpanBatchSize];
+};
+using SpanBoundaryKernel = void (*)(SpanBatch& batch);
+// Scalar always; Avx512 where the CPU has it (with its DQ and VL parts); null otherwise.
+SpanBoundaryKernel SpanBoundaryKernelFor(RunDrawerKind kind);
 // Writes [first, end), at least one pixel; u, v, du, dv in 16.16.
 void DrawTexelRun(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
                   const uint32_t* end);

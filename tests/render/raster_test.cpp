@@ -1,9 +1,11 @@
 #include "render/raster.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -369,6 +371,71 @@ TEST_F(Raster, UncoveredRunDrawersMatchTheTexelRun) {
             draw(u, v, du, dv, got, n, covered);
             for (int32_t k = 0; k < 18; ++k)
                 ASSERT_EQ(got[k], expected[k]) << int(kind) << " case " << i << " pixel " << k;
+        }
+    }
+    EXPECT_GE(kinds, 1);
+}
+
+// Every boundary kernel the CPU offers finds DrawSpan's coordinates for eight spans at once:
+// the runs drawn from its boundaries are DrawSpan's pixels, and on hostile values (any bit
+// pattern: NaN, infinities, out of range) every kernel agrees with the scalar one.
+TEST_F(Raster, SpanBoundaryKernelsGiveDrawSpansCoordinates) {
+    const auto unique = MakeTexture(64, 64, [](int32_t x, int32_t y) { return uint32_t(y << 8 | x); });
+    Bind(*unique);
+    std::mt19937 random(11);
+    const auto realistic = [&](float scale) { return scale * float(int32_t(random())) / 2147483648.0f; };
+    const auto anyBits = [&] { return std::bit_cast<float>(uint32_t(random())); };
+    const SpanBoundaryKernel scalar = SpanBoundaryKernelFor(RunDrawerKind::Scalar);
+    int kinds = 0;
+    for (const RunDrawerKind kind : {RunDrawerKind::Scalar, RunDrawerKind::Avx2, RunDrawerKind::Avx512}) {
+        const SpanBoundaryKernel kernel = SpanBoundaryKernelFor(kind);
+        if (!kernel) continue;
+        ++kinds;
+        for (int i = 0; i < 400; ++i) {
+            const bool hostile = i % 4 == 3;
+            auto batch = std::make_unique<SpanBatch>(), expected = std::make_unique<SpanBatch>();
+            batch->count = 1 + int32_t(random() % SpanBatchSize);
+            for (int32_t lane = 0; lane < SpanBatchSize; ++lane) {
+                batch->n[lane] = 1 + int32_t(random() % (i % 2 ? 2048 : 40));
+                batch->x0[lane] = int32_t(random() % 2048);
+                batch->rowIz[lane] = hostile ? anyBits() : 0.5f + std::fabs(realistic(1.0f));
+                batch->rowUz[lane] = hostile ? anyBits() : realistic(64.0f);
+                batch->rowVz[lane] = hostile ? anyBits() : realistic(64.0f);
+            }
+            ScreenGradients = {hostile ? anyBits() : realistic(1e-4f), 0, 0,
+                               hostile ? anyBits() : realistic(0.05f), 0, 0,
+                               hostile ? anyBits() : realistic(0.05f), 0, 0};
+            *expected = *batch;
+            kernel(*batch);
+            scalar(*expected);
+            for (int32_t lane = 0; lane < batch->count; ++lane) {
+                const int32_t n = batch->n[lane], runs = n / 16, rest = n % 16;
+                for (int32_t k = 0; k <= runs; ++k) {
+                    ASSERT_EQ(batch->u[k][lane], expected->u[k][lane]) << int(kind) << " " << i;
+                    ASSERT_EQ(batch->v[k][lane], expected->v[k][lane]) << int(kind) << " " << i;
+                }
+                const int32_t tail = batch->tailRow;
+                if (rest > 0) {
+                    ASSERT_EQ(batch->u[tail][lane], expected->u[tail][lane]) << int(kind) << " " << i;
+                    ASSERT_EQ(batch->v[tail][lane], expected->v[tail][lane]) << int(kind) << " " << i;
+                }
+                if (hostile) continue;
+                const GradientSet& g = ScreenGradients;
+                const double x0 = batch->x0[lane];
+                std::vector<uint32_t> span(n, 0u), runsDrawn(n, 0u);
+                DrawSpan(n, float(x0 * g.uzdx + batch->rowUz[lane]), float(x0 * g.vzdx + batch->rowVz[lane]),
+                         float(x0 * g.izdx + batch->rowIz[lane]), span.data());
+                for (int32_t k = 0; k * 16 < n; ++k) {
+                    const int32_t length = k < runs ? 16 : rest;
+                    const int32_t u = batch->u[k][lane], v = batch->v[k][lane];
+                    const int32_t uEnd = batch->u[k < runs ? k + 1 : tail][lane];
+                    const int32_t vEnd = batch->v[k < runs ? k + 1 : tail][lane];
+                    DrawTexelRun(u, v, int32_t(uint32_t(uEnd) - uint32_t(u)) / length,
+                                 int32_t(uint32_t(vEnd) - uint32_t(v)) / length, &runsDrawn[size_t(k) * 16],
+                                 &runsDrawn[size_t(k) * 16] + length);
+                }
+                ASSERT_EQ(runsDrawn, span) << int(kind) << " case " << i << " lane " << lane;
+            }
         }
     }
     EXPECT_GE(kinds, 1);
