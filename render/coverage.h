@@ -89,6 +89,16 @@ inline bool SpanCovered(int32_t y, int32_t x0, int32_t x1) {
     const uint64_t tail = CoverageWordMask(0, ((x1 - 1) & 63) + 1);
     return (row[last] & tail) == tail;
 }
+// Whether pixels x0 .. x1 - 1 of row y are all open (x0 < x1, both inside the row).
+inline bool SpanOpen(int32_t y, int32_t x0, int32_t x1) {
+    const uint64_t* row = CoverageRow(y);
+    const int32_t first = x0 >> 6, last = (x1 - 1) >> 6;
+    if (first == last) return (row[first] & CoverageWordMask(x0 & 63, ((x1 - 1) & 63) + 1)) == 0;
+    if ((row[first] & CoverageWordMask(x0 & 63, 64)) != 0) return false;
+    for (int32_t w = first + 1; w < last; ++w)
+        if (row[w] != 0) return false;
+    return (row[last] & CoverageWordMask(0, ((x1 - 1) & 63) + 1)) == 0;
+}
 // Covers pixels x0 .. x1 - 1 of row y, of which `opened` were open.
 inline void CoverSpan(int32_t y, int32_t x0, int32_t x1, int32_t opened) {
     uint64_t* row = Coverage.words + size_t(y) * size_t(Coverage.stride);

@@ -398,36 +398,54 @@ const SpanBoundaryKernel FindSpanBoundaries = ChooseBoundaryKernel();
 
 SpanBatch Batch;
 
+// The per-pixel step of run k of a lane, from its boundary to the next, and of the lane's
+// last, shorter run (of `rest` pixels) to the span's end. Truncating division, not a
+// shift: -1/16 is 0.
+inline int32_t RunStep(const int32_t (*boundary)[SpanBatchSize], int32_t k, int32_t lane) {
+    return WrapSub(boundary[k + 1][lane], boundary[k][lane]) / RunLength;
+}
+inline int32_t TailStep(const int32_t (*boundary)[SpanBatchSize], int32_t runs, int32_t lane,
+                        int32_t rest) {
+    return DivideByRunLength(WrapSub(boundary[Batch.tailRow][lane], boundary[runs][lane]), rest);
+}
+
 // The batch's spans, pixel by pixel only where the coverage is open: a run wholly covered
 // is skipped, and a partly covered one gives each open pixel the texel the whole run gives
 // it. Each span's pixels are then covered.
 void DrawSpanBatch(uint32_t* frameBuffer) {
     FindSpanBoundaries(Batch);
+    const auto* u = Batch.u;
+    const auto* v = Batch.v;
     const size_t width = size_t(ViewWidth);
     for (int32_t lane = 0; lane < Batch.count; ++lane) {
         const int32_t y = Batch.y[lane], x0 = Batch.x0[lane], n = Batch.n[lane];
-        const uint64_t* coverage = CoverageRow(y);
-        uint32_t* position = frameBuffer + (size_t(y) * width + size_t(x0));
-        int32_t x = x0, written = 0;
         const int32_t runs = n / RunLength, rest = n % RunLength;
-        for (int32_t k = 0; k < runs; ++k, position += RunLength, x += RunLength) {
-            const uint32_t covered = CoveredBits(coverage, x, RunLength);
-            if (covered == 0xFFFFu) continue;
-            const int32_t u = Batch.u[k][lane], v = Batch.v[k][lane];
-            // Truncating division, not a shift: -1/16 is 0.
-            const int32_t du = WrapSub(Batch.u[k + 1][lane], u) / RunLength;
-            const int32_t dv = WrapSub(Batch.v[k + 1][lane], v) / RunLength;
-            DrawTexelRunUncovered(u, v, du, dv, position, RunLength, covered);
-            written += covered ? RunLength - BitCount16(covered) : RunLength;
-        }
-        if (rest > 0) {
-            const uint32_t covered = CoveredBits(coverage, x, rest);
-            if (covered != (1u << rest) - 1u) {
-                const int32_t u = Batch.u[runs][lane], v = Batch.v[runs][lane];
-                const int32_t du = DivideByRunLength(WrapSub(Batch.u[Batch.tailRow][lane], u), rest);
-                const int32_t dv = DivideByRunLength(WrapSub(Batch.v[Batch.tailRow][lane], v), rest);
-                DrawTexelRunUncovered(u, v, du, dv, position, rest, covered);
-                written += covered ? rest - BitCount16(covered) : rest;
+        uint32_t* position = frameBuffer + (size_t(y) * width + size_t(x0));
+        int32_t written = n;
+        if (Batch.open[lane]) {
+            // Nothing covered yet: every run whole, with no look at the coverage.
+            for (int32_t k = 0; k < runs; ++k, position += RunLength)
+                DrawTexelRunUncovered(u[k][lane], v[k][lane], RunStep(u, k, lane), RunStep(v, k, lane),
+                                      position, RunLength, 0u);
+            if (rest > 0)
+                DrawTexelRunUncovered(u[runs][lane], v[runs][lane], TailStep(u, runs, lane, rest),
+                                      TailStep(v, runs, lane, rest), position, rest, 0u);
+        } else {
+            const uint64_t* coverage = CoverageRow(y);
+            int32_t x = x0;
+            for (int32_t k = 0; k < runs; ++k, position += RunLength, x += RunLength) {
+                const uint32_t covered = CoveredBits(coverage, x, RunLength);
+                if (covered != 0xFFFFu)
+                    DrawTexelRunUncovered(u[k][lane], v[k][lane], RunStep(u, k, lane),
+                                          RunStep(v, k, lane), position, RunLength, covered);
+                written -= BitCount16(covered);
+            }
+            if (rest > 0) {
+                const uint32_t covered = CoveredBits(coverage, x, rest);
+                if (covered != (1u << rest) - 1u)
+                    DrawTexelRunUncovered(u[runs][lane], v[runs][lane], TailStep(u, runs, lane, rest),
+                                          TailStep(v, runs, lane, rest), position, rest, covered);
+                written -= BitCount16(covered);
             }
         }
         RenderCount.pixelsWritten += written;
@@ -482,6 +500,7 @@ bool RasterizePolygonCovered(const ClipPolygon& polygon, uint32_t* frameBuffer) 
             if (RowCovered(y) || SpanCovered(y, x0, x0 + n)) return;
             const int32_t lane = Batch.count++;
             Batch.n[lane] = n, Batch.x0[lane] = x0, Batch.y[lane] = y;
+            Batch.open[lane] = SpanOpen(y, x0, x0 + n);
             Batch.rowIz[lane] = rowIz, Batch.rowUz[lane] = rowUz, Batch.rowVz[lane] = rowVz;
             if (Batch.count == SpanBatchSize) DrawSpanBatch(frameBuffer);
         });

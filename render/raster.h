@@ -80,6 +80,7 @@ inline constexpr int32_t MaxSpanRuns = 128; // 16-pixel runs in a span of the wi
 struct SpanBatch {
     int32_t count = 0;
     int32_t n[SpanBatchSize] = {}, x0[SpanBatchSize] = {}, y[SpanBatchSize] = {};
+    bool open[SpanBatchSize] = {}; // no pixel of the span covered yet
     // 1/z, u/z and v/z of the span's row at x = 0, as the scanline loop steps them.
     float rowIz[SpanBatchSize] = {}, rowUz[SpanBatchSize] = {}, rowVz[SpanBatchSize] = {};
     // Found by the kernel, in 16.16: [k][lane] at the first pixel of run k, for k from 0 to
