@@ -80,14 +80,16 @@ int64_t CountTriangles(const MapNode& node) {
 // stepping by constant amounts along each row as between two of the renderer's divisions.
 uint32_t DrawFloorFrame(uint32_t* frame, const Texture& texture) {
     std::memset(frame, 0, FramePixels * sizeof(uint32_t));
+    // In locals: the stores into the frame could alias the texture's fields, which the loop
+    // would otherwise load again for every pixel.
     const uint32_t* texels = texture.pixels.get();
+    const int32_t vShift = texture.vShift, vMask = texture.vMask, uMask = texture.uMask;
     for (int32_t y = 0; y < ScreenHeight; ++y) {
         uint32_t u = uint32_t(y) * 0x5000u, v = uint32_t(y) << 16;
         const uint32_t du = 0xC000u, dv = 0x2000u; // 0.75 and 0.125 texel per pixel
         uint32_t* row = frame + size_t(y) * ScreenWidth;
         for (int32_t x = 0; x < ScreenWidth; ++x) {
-            row[x] = texels[((int32_t(v) >> texture.vShift) & texture.vMask) +
-                            ((int32_t(u) >> 16) & texture.uMask)];
+            row[x] = texels[((int32_t(v) >> vShift) & vMask) + ((int32_t(u) >> 16) & uMask)];
             u += du;
             v += dv;
         }
