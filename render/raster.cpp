@@ -304,10 +304,6 @@ static_assert(MaxSpanRuns * RunLength >= MaxCoverageWidth);
 // The run boundaries of a batch, span by span, with DrawSpan's own arithmetic.
 void FindBoundariesScalar(SpanBatch& b) {
     const GradientSet& g = ScreenGradients;
-    int32_t mostRuns = 0;
-    for (int32_t lane = 0; lane < b.count; ++lane)
-        mostRuns = std::max(mostRuns, b.n[lane] / RunLength);
-    b.tailRow = mostRuns + 1;
     for (int32_t lane = 0; lane < b.count; ++lane) {
         const double x0 = b.x0[lane];
         float iz = float(x0 * g.izdx + b.rowIz[lane]);
@@ -328,8 +324,10 @@ void FindBoundariesScalar(SpanBatch& b) {
         if (rest > 0) {
             const double r = rest;
             q = FixedOne / (double(iz) + r * g.izdx);
-            b.u[b.tailRow][lane] = TruncToInt32(q * (double(uz) + r * g.uzdx));
-            b.v[b.tailRow][lane] = TruncToInt32(q * (double(vz) + r * g.vzdx));
+            const int32_t uEnd = TruncToInt32(q * (double(uz) + r * g.uzdx));
+            const int32_t vEnd = TruncToInt32(q * (double(vz) + r * g.vzdx));
+            b.tailDu[lane] = DivideByRunLength(WrapSub(uEnd, b.u[runs][lane]), rest);
+            b.tailDv[lane] = DivideByRunLength(WrapSub(vEnd, b.v[runs][lane]), rest);
         }
     }
 }
@@ -346,9 +344,11 @@ void FindBoundariesScalar(SpanBatch& b) {
 #ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-__attribute__((target("avx512f,avx512dq,avx512vl"))) inline void StoreTruncated(int32_t (&to)[SpanBatchSize],
-                                                                            __m512d a) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm512_cvtepi64_epi32(_mm512_cvttpd_epi64(a)));
+__attribute__((target("avx512f,avx512dq,avx512vl"))) inline __m256i Truncate(__m512d a) {
+    return _mm512_cvtepi64_epi32(_mm512_cvttpd_epi64(a));
+}
+__attribute__((target("avx512f,avx512dq,avx512vl"))) inline void Store(int32_t (&to)[SpanBatchSize], __m256i a) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), a);
 }
 __attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(SpanBatch& b) {
     const GradientSet& g = ScreenGradients;
@@ -364,8 +364,11 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(S
     __m256 uz = _mm512_cvtpd_ps(_mm512_add_pd(_mm512_mul_pd(x0, uzdx), _mm512_cvtps_pd(_mm256_loadu_ps(b.rowUz))));
     __m256 vz = _mm512_cvtpd_ps(_mm512_add_pd(_mm512_mul_pd(x0, vzdx), _mm512_cvtps_pd(_mm256_loadu_ps(b.rowVz))));
     __m512d q = _mm512_div_pd(fixedOne, _mm512_cvtps_pd(iz));
-    StoreTruncated(b.u[0], _mm512_mul_pd(q, _mm512_cvtps_pd(uz)));
-    StoreTruncated(b.v[0], _mm512_mul_pd(q, _mm512_cvtps_pd(vz)));
+    // Each lane's coordinates at its last full run's end: where its partial run starts.
+    __m256i lastU = Truncate(_mm512_mul_pd(q, _mm512_cvtps_pd(uz)));
+    __m256i lastV = Truncate(_mm512_mul_pd(q, _mm512_cvtps_pd(vz)));
+    Store(b.u[0], lastU);
+    Store(b.v[0], lastV);
 
     const __m256i runs = _mm256_srli_epi32(n, 4);
     int32_t mostRuns = 0;
@@ -377,14 +380,24 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(S
         uz = _mm256_mask_blend_ps(stepping, uz, _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(uz), uzRun)));
         vz = _mm256_mask_blend_ps(stepping, vz, _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(vz), vzRun)));
         q = _mm512_div_pd(fixedOne, _mm512_cvtps_pd(iz));
-        StoreTruncated(b.u[k], _mm512_mul_pd(q, _mm512_cvtps_pd(uz)));
-        StoreTruncated(b.v[k], _mm512_mul_pd(q, _mm512_cvtps_pd(vz)));
+        const __m256i u = Truncate(_mm512_mul_pd(q, _mm512_cvtps_pd(uz)));
+        const __m256i v = Truncate(_mm512_mul_pd(q, _mm512_cvtps_pd(vz)));
+        Store(b.u[k], u);
+        Store(b.v[k], v);
+        lastU = _mm256_mask_blend_epi32(stepping, lastU, u);
+        lastV = _mm256_mask_blend_epi32(stepping, lastV, v);
     }
+    // The partial run's step: an int32 difference over a length of 1 to 15 divides exactly
+    // in double (a quotient that is not whole lies at least 1/15 from the next integer, far
+    // beyond the rounding), so the truncated quotient is the integer division's.
     const __m512d r = _mm512_cvtepi32_pd(_mm256_and_si256(n, _mm256_set1_epi32(RunLength - 1)));
     q = _mm512_div_pd(fixedOne, _mm512_add_pd(_mm512_cvtps_pd(iz), _mm512_mul_pd(r, izdx)));
-    b.tailRow = mostRuns + 1;
-    StoreTruncated(b.u[b.tailRow], _mm512_mul_pd(q, _mm512_add_pd(_mm512_cvtps_pd(uz), _mm512_mul_pd(r, uzdx))));
-    StoreTruncated(b.v[b.tailRow], _mm512_mul_pd(q, _mm512_add_pd(_mm512_cvtps_pd(vz), _mm512_mul_pd(r, vzdx))));
+    const __m256i uEnd = Truncate(_mm512_mul_pd(q, _mm512_add_pd(_mm512_cvtps_pd(uz), _mm512_mul_pd(r, uzdx))));
+    const __m256i vEnd = Truncate(_mm512_mul_pd(q, _mm512_add_pd(_mm512_cvtps_pd(vz), _mm512_mul_pd(r, vzdx))));
+    const __m512d du = _mm512_div_pd(_mm512_cvtepi32_pd(_mm256_sub_epi32(uEnd, lastU)), r);
+    const __m512d dv = _mm512_div_pd(_mm512_cvtepi32_pd(_mm256_sub_epi32(vEnd, lastV)), r);
+    Store(b.tailDu, _mm512_cvttpd_epi32(du));
+    Store(b.tailDv, _mm512_cvttpd_epi32(dv));
 }
 #pragma GCC diagnostic pop
 #endif
@@ -398,15 +411,10 @@ const SpanBoundaryKernel FindSpanBoundaries = ChooseBoundaryKernel();
 
 SpanBatch Batch;
 
-// The per-pixel step of run k of a lane, from its boundary to the next, and of the lane's
-// last, shorter run (of `rest` pixels) to the span's end. Truncating division, not a
-// shift: -1/16 is 0.
+// The per-pixel step of full run k of a lane, from its boundary to the next. Truncating
+// division, not a shift: -1/16 is 0.
 inline int32_t RunStep(const int32_t (*boundary)[SpanBatchSize], int32_t k, int32_t lane) {
     return WrapSub(boundary[k + 1][lane], boundary[k][lane]) / RunLength;
-}
-inline int32_t TailStep(const int32_t (*boundary)[SpanBatchSize], int32_t runs, int32_t lane,
-                        int32_t rest) {
-    return DivideByRunLength(WrapSub(boundary[Batch.tailRow][lane], boundary[runs][lane]), rest);
 }
 
 // The batch's spans, pixel by pixel only where the coverage is open: a run wholly covered
@@ -428,8 +436,8 @@ void DrawSpanBatch(uint32_t* frameBuffer) {
                 DrawTexelRunUncovered(u[k][lane], v[k][lane], RunStep(u, k, lane), RunStep(v, k, lane),
                                       position, RunLength, 0u);
             if (rest > 0)
-                DrawTexelRunUncovered(u[runs][lane], v[runs][lane], TailStep(u, runs, lane, rest),
-                                      TailStep(v, runs, lane, rest), position, rest, 0u);
+                DrawTexelRunUncovered(u[runs][lane], v[runs][lane], Batch.tailDu[lane],
+                                      Batch.tailDv[lane], position, rest, 0u);
         } else {
             const uint64_t* coverage = CoverageRow(y);
             int32_t x = x0;
@@ -443,8 +451,8 @@ void DrawSpanBatch(uint32_t* frameBuffer) {
             if (rest > 0) {
                 const uint32_t covered = CoveredBits(coverage, x, rest);
                 if (covered != (1u << rest) - 1u)
-                    DrawTexelRunUncovered(u[runs][lane], v[runs][lane], TailStep(u, runs, lane, rest),
-                                          TailStep(v, runs, lane, rest), position, rest, covered);
+                    DrawTexelRunUncovered(u[runs][lane], v[runs][lane], Batch.tailDu[lane],
+                                          Batch.tailDv[lane], position, rest, covered);
                 written -= BitCount16(covered);
             }
         }

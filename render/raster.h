@@ -84,10 +84,11 @@ struct SpanBatch {
     // 1/z, u/z and v/z of the span's row at x = 0, as the scanline loop steps them.
     float rowIz[SpanBatchSize] = {}, rowUz[SpanBatchSize] = {}, rowVz[SpanBatchSize] = {};
     // Found by the kernel, in 16.16: [k][lane] at the first pixel of run k, for k from 0 to
-    // n / 16, and [tailRow][lane] just past the last pixel of a span whose last run is
-    // shorter than 16.
-    int32_t tailRow = 0;
-    int32_t u[MaxSpanRuns + 2][SpanBatchSize], v[MaxSpanRuns + 2][SpanBatchSize];
+    // n / 16; and the per-pixel step of a span's last run when that is shorter than 16
+    // (the difference to the coordinates just past the span's last pixel, divided by the
+    // run's length, truncating).
+    int32_t u[MaxSpanRuns + 1][SpanBatchSize], v[MaxSpanRuns + 1][SpanBatchSize];
+    int32_t tailDu[SpanBatchSize], tailDv[SpanBatchSize];
 };
 using SpanBoundaryKernel = void (*)(SpanBatch& batch);
 // Scalar always; Avx512 where the CPU has it (with its DQ and VL parts); null otherwise.

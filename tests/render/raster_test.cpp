@@ -414,10 +414,9 @@ TEST_F(Raster, SpanBoundaryKernelsGiveDrawSpansCoordinates) {
                     ASSERT_EQ(batch->u[k][lane], expected->u[k][lane]) << int(kind) << " " << i;
                     ASSERT_EQ(batch->v[k][lane], expected->v[k][lane]) << int(kind) << " " << i;
                 }
-                const int32_t tail = batch->tailRow;
                 if (rest > 0) {
-                    ASSERT_EQ(batch->u[tail][lane], expected->u[tail][lane]) << int(kind) << " " << i;
-                    ASSERT_EQ(batch->v[tail][lane], expected->v[tail][lane]) << int(kind) << " " << i;
+                    ASSERT_EQ(batch->tailDu[lane], expected->tailDu[lane]) << int(kind) << " " << i;
+                    ASSERT_EQ(batch->tailDv[lane], expected->tailDv[lane]) << int(kind) << " " << i;
                 }
                 if (hostile) continue;
                 const GradientSet& g = ScreenGradients;
@@ -428,11 +427,11 @@ TEST_F(Raster, SpanBoundaryKernelsGiveDrawSpansCoordinates) {
                 for (int32_t k = 0; k * 16 < n; ++k) {
                     const int32_t length = k < runs ? 16 : rest;
                     const int32_t u = batch->u[k][lane], v = batch->v[k][lane];
-                    const int32_t uEnd = batch->u[k < runs ? k + 1 : tail][lane];
-                    const int32_t vEnd = batch->v[k < runs ? k + 1 : tail][lane];
-                    DrawTexelRun(u, v, int32_t(uint32_t(uEnd) - uint32_t(u)) / length,
-                                 int32_t(uint32_t(vEnd) - uint32_t(v)) / length, &runsDrawn[size_t(k) * 16],
-                                 &runsDrawn[size_t(k) * 16] + length);
+                    const int32_t du = k < runs ? int32_t(uint32_t(batch->u[k + 1][lane]) - uint32_t(u)) / 16
+                                                : batch->tailDu[lane];
+                    const int32_t dv = k < runs ? int32_t(uint32_t(batch->v[k + 1][lane]) - uint32_t(v)) / 16
+                                                : batch->tailDv[lane];
+                    DrawTexelRun(u, v, du, dv, &runsDrawn[size_t(k) * 16], &runsDrawn[size_t(k) * 16] + length);
                 }
                 ASSERT_EQ(runsDrawn, span) << int(kind) << " case " << i << " lane " << lane;
             }
