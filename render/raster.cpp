@@ -164,6 +164,25 @@ template <typename SpanFn> bool ScanPolygon(const ClipPolygon& polygon, SpanFn&&
         // Rows and spans are kept inside the frame buffer; clipped polygons from the
         // pipeline always lie 2 pixels inside it, so this changes none of their pixels.
         if (y >= height) return true;
+        if (y < 0) {
+            // Rows above the frame. Only a polygon whose projection outgrew float precision
+            // (map coordinates near 1e17) starts there, up to a billion rows up: its edges
+            // skip at once to the first row inside or to the next edge, and the row values
+            // start afresh there, as for a polygon whose top is that row.
+            const int64_t skip = std::min({-int64_t(y), int64_t(left->count) - 1,
+                                           int64_t(right->count) - 1});
+            if (skip > 0) {
+                xl = WrapAdd(xl, int32_t(uint32_t(skip) * uint32_t(left->xStep)));
+                xr = WrapAdd(xr, int32_t(uint32_t(skip) * uint32_t(right->xStep)));
+                left->count -= int32_t(skip);
+                right->count -= int32_t(skip);
+                y += int32_t(skip);
+                rowIz = float(double(y) * g.izdy + g.iz00);
+                rowUz = float(double(y) * g.uzdy + g.uz00);
+                rowVz = float(double(y) * g.vzdy + g.vz00);
+                continue;
+            }
+        }
         if (y >= 0) {
             int32_t x0 = (xl >> 16) + 1;
             int32_t x1 = (xr >> 16) + 1;
