@@ -55,11 +55,14 @@ for target in "${targets[@]}"; do
 done
 wait
 
-# A crash whose innermost frame of ours is none, with Assimp's library on top, is Assimp's.
+# A crash (or a leak) whose innermost frame of ours is none, with Assimp's library on top, is
+# Assimp's. A leak's stack starts at the sanitizer's allocator, which is linked into our
+# binary: those frames are skipped too.
 assimp_fault() {
     local top
     top=$(timeout 60 "build-fuzz/fuzz/fuzz-scene" "$1" 2>&1 | grep -E '^ +#[0-9]+ ' |
-        grep -vE 'libclang_rt|compiler-rt|sanitizer|libc\.so|libstdc' | head -1 || true)
+        grep -vE 'libclang_rt|compiler-rt|sanitizer|libc\.so|libstdc' |
+        grep -vE ' in (operator new|operator delete|malloc|calloc|realloc|free)\b' | head -1 || true)
     [[ $top == *libassimp* ]]
 }
 mkdir -p build-fuzz/findings/scene-assimp
