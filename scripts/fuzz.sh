@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (build-fuzz/: clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs every target for SECONDS (default 60), starting from
-# its seed corpus in fuzz/corpus/<target>/. New inputs collect in build-fuzz/corpus/<target>/,
+# its seed corpus in fuzz/corpus/<target>/ and the inputs that once failed it in
+# tests/fuzz/regressions/<target>/ (so a fault that comes back as a hang is caught under the
+# fuzzing build's time limit). New inputs collect in build-fuzz/corpus/<target>/,
 # findings (crash-*, timeout-*, leak-*, oom-*) in build-fuzz/findings/<target>/. Prints
 # executions, coverage and findings per target; exits 1 when any target found something.
 # FUZZ_PARALLEL=N runs N targets at a time (default 1); FUZZ_TARGETS="map render" runs only
@@ -28,7 +30,8 @@ cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz-}"
 # so they cost the user one error line): the scene target runs in libFuzzer's fork mode and
 # goes on after a crash, and each crash is then sorted by where it happened.
 run_target() {
-    local target=$1 timeout=10 extra=()
+    local target=$1 timeout=10 extra=() seeds=("fuzz/corpus/$1")
+    [[ -d tests/fuzz/regressions/$target ]] && seeds+=("tests/fuzz/regressions/$target")
     [[ $target == scene ]] && timeout=20 &&
         extra=(-max_len=65536 -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
     local work=build-fuzz/corpus/$target findings=build-fuzz/findings/$target
@@ -36,7 +39,7 @@ run_target() {
     rm -f "$findings"/*
     local status=0
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
-        "build-fuzz/fuzz/fuzz-$target" "$work" "fuzz/corpus/$target" \
+        "build-fuzz/fuzz/fuzz-$target" "$work" "${seeds[@]}" \
         -max_total_time="$seconds" -rss_limit_mb=1024 -timeout="$timeout" "${extra[@]}" \
         -print_final_stats=1 -artifact_prefix="$findings/" \
         >"build-fuzz/fuzz-$target.log" 2>&1 || status=$?
