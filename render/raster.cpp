@@ -318,7 +318,7 @@ UncoveredRunDrawer ChooseRunDrawer() {
 }
 const UncoveredRunDrawer DrawTexelRunUncovered = ChooseRunDrawer();
 
-static_assert(MaxSpanRuns * RunLength >= MaxCoverageWidth);
+static_assert(MaxSpanRuns * RunLength == MaxCoverageWidth);
 
 // The run boundaries of a batch, span by span, with DrawSpan's own arithmetic.
 void FindBoundariesScalar(SpanBatch& b) {

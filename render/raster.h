@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "render/coverage.h"
 #include "render/pipeline.h"
 
 // Where the rasterizer fetches texels from; set by the pipeline before each polygon.
@@ -76,7 +77,8 @@ UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind);
 // divisions: at the first pixel, every 16 pixels after it, and just past the last pixel),
 // then the runs. The boundaries are DrawSpan's, bit for bit, whichever kernel finds them.
 inline constexpr int32_t SpanBatchSize = 8;
-inline constexpr int32_t MaxSpanRuns = 128; // 16-pixel runs in a span of the widest view
+// 16-pixel runs in a span of the widest view the front-to-back walk draws.
+inline constexpr int32_t MaxSpanRuns = MaxCoverageWidth / 16;
 struct SpanBatch {
     int32_t count = 0;
     int32_t n[SpanBatchSize] = {}, x0[SpanBatchSize] = {}, y[SpanBatchSize] = {};
