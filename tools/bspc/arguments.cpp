@@ -6,11 +6,12 @@
 
 const char BspcUsage[] =
     "usage: vexmont-bspc SCENE --out DIR [--fit | --scale S --offset X,Y,Z] [--double-sided]\n"
-    "                    [--no-simplify] [--max-texture N] [--import-timeout S]\n"
+    "                    [--keep-inside] [--no-simplify] [--max-texture N] [--import-timeout S]\n"
     "  Compiles a scene (OBJ, glTF/GLB, Collada, FBX, 3DS, PLY, STL and other formats Assimp\n"
     "  reads) into DIR/Vuze.BSP and DIR/Textures/, and DIR/Font.bmp when DIR has none.\n"
     "  Scene (X, Y, Z) becomes map (-X, Y, -Z) x S + offset; --fit picks both so that the\n"
     "  scene stands in front of the start camera. --double-sided draws faces from both sides.\n"
+    "  Faces inside closed parts of the scene are left out unless --keep-inside is given.\n"
     "  A map beyond 32767 vertices is simplified unless --no-simplify is given. Textures are\n"
     "  at most N texels a side (default 1024). Reading the scene stops after S seconds\n"
     "  (default 120, 0: no limit). --formats lists the file types read.\n";
@@ -74,6 +75,8 @@ BspcCommand ParseBspcArguments(int argc, const char* const* argv, BspcOptions& o
             options.fit = true;
         } else if (arg == "--double-sided") {
             options.doubleSided = true;
+        } else if (arg == "--keep-inside") {
+            options.keepInside = true;
         } else if (arg == "--no-simplify") {
             options.simplify = false;
         } else if (arg == "--formats") {

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include "tools/bspc/bsp_builder.h"
+#include "tools/bspc/enclosed.h"
 #include "tools/bspc/map_output.h"
 #include "tools/bspc/mesh_prep.h"
 #include "tools/bspc/scene_import.h"
@@ -18,6 +19,11 @@ namespace {
 // A triangle is degenerate when its height over the longest edge is below this share of
 // that edge: it would draw as a line at best, and its plane would be noise.
 constexpr double MinRelativeHeight = 1e-6;
+// Face tests spent on finding the tree's polygons inside closed parts: a few hundred per
+// triangle suffice for models made of parts; the bound keeps one huge closed part from
+// costing more than a few seconds.
+constexpr int64_t InsideWorkPerTriangle = 1 << 14;
+constexpr int64_t MaxInsideWork = int64_t(1) << 31;
 // Builds tried while simplifying towards the vertex budget.
 constexpr int MaxFitAttempts = 5;
 // Each simplification aims this far below what the last build suggests, so that the next
@@ -45,6 +51,12 @@ bool BuildMap(const std::vector<BspTriangle>& triangles, const BspcOptions& opti
         built.tooBig = summary.bsp.tooDeep;
         return false;
     }
+    summary.insideDropped = 0;
+    if (!options.keepInside)
+        summary.insideDropped = DropEnclosedFaces(
+            *root, triangles,
+            std::min(MaxInsideWork, InsideWorkPerTriangle * int64_t(triangles.size())),
+            summary.bsp);
     summary.weldedPositions = WeldNearPositions(*root, summary.bsp);
     summary.mendedTJunctions = MendTJunctions(*root, summary.bsp);
     std::vector<BspTriangle> all;
@@ -276,11 +288,13 @@ std::string FormatSummary(const BspcSummary& s) {
         n += std::snprintf(text + n, sizeof text - size_t(n), "simplified to %lld, ",
                            (long long)s.simplifiedTo);
     std::snprintf(text + n, sizeof text - size_t(n),
-                  "output triangles %lld, vertices %d of %d, splits %lld, t-junctions mended "
-                  "%lld, open edges %lld in the scene and %lld in the map (length %.6g and "
-                  "%.6g), textures %d, nodes %lld, depth %d, time %.2f s, peak memory %lld MB",
+                  "output triangles %lld, vertices %d of %d, splits %lld, hidden inside closed "
+                  "parts %lld, t-junctions mended %lld, open edges %lld in the scene and %lld in "
+                  "the map (length %.6g and %.6g), textures %d, nodes %lld, depth %d, time %.2f s, "
+                  "peak memory %lld MB",
                   (long long)s.bsp.outputTriangles, s.vertices, MaxMapCount,
-                  (long long)s.bsp.splits, (long long)s.mendedTJunctions,
+                  (long long)s.bsp.splits, (long long)s.insideDropped,
+                  (long long)s.mendedTJunctions,
                   (long long)s.openEdges, (long long)s.unmatchedEdges, s.openLength,
                   s.unmatchedLength, s.textures,
                   (long long)s.bsp.nodes, s.bsp.depth, s.seconds,

@@ -11,6 +11,7 @@
 //   mesh_prep        map coordinates, generated texture coordinates, duplicate and degenerate
 //                    faces dropped, open edges counted, simplification when the map is too big
 //   bsp_builder      the tree
+//   enclosed         leaves out the tree's polygons inside closed parts of the scene
 //   tjunctions       welds near-equal positions, mends cracks between neighbours
 //   EncodeMap        the file's bytes (scene/map_writer, shared with vexmont-mapgen)
 //   map_output       writes into a temporary directory and moves the result into --out
@@ -41,6 +42,7 @@ struct BspcOptions {
     double offset[3] = {0.0, 0.0, 0.0};
     bool fit = false;
     bool doubleSided = false;
+    bool keepInside = false; // keep the tree's polygons that lie inside closed parts
     bool simplify = true;
     int32_t maxTexture = DefaultMaxTexture; // longest texture side written
     int32_t maxDepth = MaxMapTreeDepth;
@@ -96,6 +98,7 @@ struct BspcSummary {
     BspStats bsp;
     int64_t mendedTJunctions = 0; // triangles re-cut to meet a neighbour's vertex
     int64_t weldedPositions = 0;  // positions a few ulps from another, moved onto it
+    int64_t insideDropped = 0;    // the tree's triangles inside closed parts, left out
     int64_t openEdges = 0;        // of the input surface
     int64_t openLoops = 0;
     int64_t unmatchedEdges = 0; // edges of the map with no neighbour edge (openings, cracks)

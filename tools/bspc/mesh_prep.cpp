@@ -1,6 +1,7 @@
 #include "tools/bspc/mesh_prep.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -221,6 +222,41 @@ EdgeCount CountOpenEdges(std::span<const BspTriangle> triangles) {
     for (uint32_t i = 0; i < parent.size(); ++i)
         count.loops += onEdge[i] && Find(parent, i) == int(i);
     return count;
+}
+
+std::vector<int32_t> ClosedParts(std::span<const BspTriangle> triangles) {
+    VertexIndex positions{false, {}, {}};
+    std::vector<std::array<uint32_t, 3>> ids(triangles.size());
+    std::unordered_map<uint64_t, int32_t> balance;
+    for (size_t i = 0; i < triangles.size(); ++i) {
+        for (int k = 0; k < 3; ++k)
+            ids[i][size_t(k)] = positions(triangles[i].v[k]);
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t a = ids[i][size_t(k)];
+            const uint32_t b = ids[i][size_t(k + 1) % 3];
+            if (a != b) balance[uint64_t(std::min(a, b)) << 32 | std::max(a, b)] += a < b ? 1 : -1;
+        }
+    }
+    std::vector<uint32_t> parent(positions.vertices.size());
+    std::iota(parent.begin(), parent.end(), 0u);
+    for (const auto& t : ids) {
+        parent[size_t(Find(parent, t[0]))] = uint32_t(Find(parent, t[1]));
+        parent[size_t(Find(parent, t[0]))] = uint32_t(Find(parent, t[2]));
+    }
+    std::vector<bool> open(parent.size(), false);
+    for (const auto& [edge, count] : balance)
+        if (count != 0) open[size_t(Find(parent, uint32_t(edge >> 32)))] = true;
+    // Parts numbered by their first triangle, in input order.
+    std::vector<int32_t> number(parent.size(), -1);
+    std::vector<int32_t> part(triangles.size(), -1);
+    int32_t parts = 0;
+    for (size_t i = 0; i < triangles.size(); ++i) {
+        const size_t root = size_t(Find(parent, ids[i][0]));
+        if (open[root]) continue;
+        if (number[root] < 0) number[root] = parts++;
+        part[i] = number[root];
+    }
+    return part;
 }
 
 bool SimplifyTriangles(std::span<const BspTriangle> in, int64_t targetTriangles,

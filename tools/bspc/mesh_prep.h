@@ -8,6 +8,10 @@
 // CountOpenEdges: edges that no face continues across in the opposite direction, matched by
 // exact position, and the loops they form.
 //
+// ClosedParts: the parts of the surface (triangles joined by shared corners) that are closed,
+// every edge met by one running the other way: per triangle, its part's number, or -1 when
+// its part is open.
+//
 // SimplifyTriangles: fewer triangles with meshoptimizer, texture by texture (each texture's
 // outline and every texture seam are borders), borders locked unless that stops short.
 #pragma once
@@ -40,6 +44,7 @@ struct EdgeCount {
     double openLength = 0.0;
 };
 EdgeCount CountOpenEdges(std::span<const BspTriangle> triangles);
+std::vector<int32_t> ClosedParts(std::span<const BspTriangle> triangles);
 
 // About targetTriangles triangles; false when even without locked borders the simplifier
 // stops above 1.25 x the target. error: the largest deviation, relative to the scene's size;
