@@ -58,9 +58,10 @@ struct Shell {
     std::vector<uint32_t> listed;
 
     int32_t Cell(double value, int axis) const {
-        const double span = box.hi[axis] - box.lo[axis];
-        const double at = span > 0 ? (value - box.lo[axis]) / span * cells : 0.0;
-        return int32_t(std::clamp(at, 0.0, double(cells - 1)));
+        // A span of 0 or beyond the doubles, or a value outside the box, lands in an end cell.
+        const double at = (value - box.lo[axis]) / (box.hi[axis] - box.lo[axis]) * cells;
+        if (!(at > 0.0)) return 0;
+        return at < double(cells - 1) ? int32_t(at) : cells - 1;
     }
     // The faces listed in the cells that [lo, hi] in y and z reaches; calls visit(face) and
     // stops when it returns true. Returns the faces visited.
