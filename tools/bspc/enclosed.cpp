@@ -100,7 +100,7 @@ void BuildGrid(Shell& shell) {
 
 struct Shells {
     std::vector<Shell> list;
-    int64_t work = 0; // face tests left
+    int64_t work = 0; // face and shell tests left
 };
 
 Vector3d Minus(const Vector3d& a, const Vector3d& b) {
@@ -187,6 +187,7 @@ Space SpaceAt(Shells& shells, const Vector3d& p) {
     const Box point = BoxOf({p, p, p});
     double innermost = HUGE_VAL;
     int64_t winding = 0;
+    shells.work -= int64_t(shells.list.size());
     for (const Shell& shell : shells.list) {
         if (!shell.box.Overlaps(point)) continue;
         Crossings crossings;
@@ -207,6 +208,7 @@ Space SpaceAt(Shells& shells, const Vector3d& p) {
 // False also once the work is spent.
 bool InSolid(Shells& shells, const Triangle& f) {
     const Box box = BoxOf(f);
+    shells.work -= int64_t(shells.list.size());
     for (const Shell& shell : shells.list) {
         if (!shell.box.Overlaps(box)) continue;
         if (shells.work < 0) return false;

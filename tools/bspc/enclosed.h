@@ -17,7 +17,7 @@
 #include "tools/bspc/bspc.h"
 
 // Returns the number of triangles dropped; nodes left with no polygons and no children go
-// too, and stats count neither. work: at most about this many face tests in all; polygons
-// beyond it are kept.
+// too, and stats count neither. work: at most about this many face and shell tests in all;
+// polygons beyond it are kept.
 int64_t DropEnclosedFaces(BspNode& root, std::span<const BspTriangle> input, int64_t work,
                           BspStats& stats);
