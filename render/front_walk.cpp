@@ -236,6 +236,10 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
     TextureBinding.uMask = texture.uMask;
     TextureBinding.vMask = texture.vMask;
     TextureBinding.vShift = texture.vShift;
+    const PaddedTexture* padded = polygon.padded;
+    TextureBinding.paddedRows = padded ? padded->rows.get() : nullptr;
+    TextureBinding.rowPitch = padded ? padded->pitch : 0;
+    TextureBinding.rowMask = padded ? padded->rowMask : 0;
     ++RenderCount.polygonsRasterized;
     RasterizePolygonCovered(clipped, Walk.frameBuffer);
 }

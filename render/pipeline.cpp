@@ -149,6 +149,7 @@ void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Text
     TextureBinding.uMask = texture.uMask;
     TextureBinding.vMask = texture.vMask;
     TextureBinding.vShift = texture.vShift;
+    TextureBinding.paddedRows = nullptr;
     ++RenderCount.polygonsRasterized;
     RasterizePolygon(clipped, frameBuffer);
 }

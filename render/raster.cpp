@@ -23,6 +23,7 @@ namespace {
 
 constexpr double FixedOne = 65536.0; // 1.0 in 16.16
 constexpr int32_t RunLength = 16;    // pixels between two perspective divisions
+constexpr int32_t RowWindowStep = 65536; // a texel a pixel: the most a run read from windows steps
 // Start values of the top and bottom search: any screen y replaces them.
 constexpr float TopSearchStart = 65536.0f;
 constexpr float BottomSearchStart = -65536.0f;
@@ -295,16 +296,39 @@ __attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, i
                                                                     int32_t du, int32_t dv,
                                                                     uint32_t* first, int32_t n,
                                                                     uint32_t covered) {
+    const TexelSource& t = TextureBinding;
     const __mmask16 open = __mmask16(~covered & ((1u << n) - 1u));
     const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i uu = _mm512_add_epi32(_mm512_set1_epi32(u), _mm512_mullo_epi32(lane, _mm512_set1_epi32(du)));
     const __m512i vv = _mm512_add_epi32(_mm512_set1_epi32(v), _mm512_mullo_epi32(lane, _mm512_set1_epi32(dv)));
-    const __m512i row = _mm512_and_si512(_mm512_sra_epi32(vv, _mm_cvtsi32_si128(TextureBinding.vShift)),
-                                         _mm512_set1_epi32(TextureBinding.vMask));
-    const __m512i column = _mm512_and_si512(_mm512_srai_epi32(uu, 16), _mm512_set1_epi32(TextureBinding.uMask));
-    const __m512i texel = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), open,
-                                                      _mm512_add_epi32(row, column),
-                                                      TextureBinding.texels, 4);
+    // A run that steps at most a texel a pixel both ways, and whose last pixel's row is its
+    // first one's or a neighbour (one int32 wrap of v shows as a far row), reads its texels
+    // from two 32-texel windows of the padded rows: the columns lie within 15 of the first
+    // pixel's, modulo the width, whatever u's wraps, and the rows between are those two.
+    const int32_t firstRow = v >> 16;
+    const int32_t lastRow = int32_t(uint32_t(v) + uint32_t(n - 1) * uint32_t(dv)) >> 16;
+    __m512i texel;
+    if (t.paddedRows && uint32_t(du) + uint32_t(RowWindowStep) <= 2u * RowWindowStep &&
+        uint32_t(dv) + uint32_t(RowWindowStep) <= 2u * RowWindowStep &&
+        uint32_t(lastRow - firstRow + 1) <= 2u) {
+        const int32_t column = (u >> 16) & t.uMask;
+        const uint32_t* a = t.paddedRows + size_t(firstRow & t.rowMask) * size_t(t.rowPitch) + column;
+        const uint32_t* b = t.paddedRows + size_t(lastRow & t.rowMask) * size_t(t.rowPitch) + column;
+        // Window index RowPad + (column of the pixel - column), in 1 .. 31.
+        const __m512i index = _mm512_and_si512(
+            _mm512_sub_epi32(_mm512_srai_epi32(uu, 16), _mm512_set1_epi32(column - RowPad)),
+            _mm512_set1_epi32(t.uMask));
+        const __m512i inFirst = _mm512_permutex2var_epi32(_mm512_loadu_si512(a), index, _mm512_loadu_si512(a + 16));
+        const __m512i inLast = _mm512_permutex2var_epi32(_mm512_loadu_si512(b), index, _mm512_loadu_si512(b + 16));
+        const __mmask16 onLast = _mm512_cmpneq_epi32_mask(_mm512_srai_epi32(vv, 16), _mm512_set1_epi32(firstRow));
+        texel = _mm512_mask_blend_epi32(onLast, inFirst, inLast);
+    } else {
+        const __m512i row = _mm512_and_si512(_mm512_sra_epi32(vv, _mm_cvtsi32_si128(t.vShift)),
+                                             _mm512_set1_epi32(t.vMask));
+        const __m512i column = _mm512_and_si512(_mm512_srai_epi32(uu, 16), _mm512_set1_epi32(t.uMask));
+        texel = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), open, _mm512_add_epi32(row, column),
+                                            t.texels, 4);
+    }
     _mm512_mask_storeu_epi32(first, open, texel);
 }
 #pragma GCC diagnostic pop

@@ -10,12 +10,21 @@
 
 // Where the rasterizer fetches texels from; set by the pipeline before each polygon.
 //   texel = texels[((v >> vShift) & vMask) + ((u >> 16) & uMask)], u and v in 16.16.
+// paddedRows, when not null, holds the same texels again for a texture whose sides are
+// powers of two and at least RowWindowWidth wide: row r (0 .. rowMask) at r * rowPitch,
+// its texel c at RowPad + c, and RowPad texels of the row's other end wrapped around on
+// either side, so that any 32 texels around a column are one contiguous read.
 struct TexelSource {
     const uint32_t* texels = nullptr;
     int32_t uMask = 0;
     int32_t vMask = 0;
     int32_t vShift = 16;
+    const uint32_t* paddedRows = nullptr;
+    int32_t rowPitch = 0;
+    int32_t rowMask = 0;
 };
+inline constexpr int32_t RowPad = 16;
+inline constexpr int32_t RowWindowWidth = 2 * RowPad;
 extern TexelSource TextureBinding;
 
 // One polygon edge between two scanlines.

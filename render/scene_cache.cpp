@@ -1,9 +1,11 @@
 #include "render/scene_cache.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
+#include "render/raster.h"
 #include "scene/map.h"
 #include "scene/texture.h"
 
@@ -78,6 +80,9 @@ struct Builder {
             if (polygon.textureIndex >= 0 && polygon.textureIndex < map.textureCount)
                 texture = map.textureSlots[polygon.textureIndex].texture.get();
             p.texture = texture;
+            const PaddedTexture* padded =
+                texture ? &cache.padded[size_t(polygon.textureIndex)] : nullptr;
+            p.padded = padded && padded->rows ? padded : nullptr;
             for (int k = 0; k < 3; ++k) {
                 const MapVertex* v = polygon.vertices[k];
                 const MapVertex* first = map.vertices.get();
@@ -122,6 +127,33 @@ struct Builder {
 
 } // namespace
 
+bool MakePaddedTexture(const Texture& texture, PaddedTexture& out) {
+    const int32_t w = texture.width, h = texture.height;
+    const auto powerOfTwo = [](int32_t n) { return n > 0 && (n & (n - 1)) == 0; };
+    if (!powerOfTwo(w) || !powerOfTwo(h) || w < RowWindowWidth ||
+        int64_t(w) * h > MaxPaddedTexels || !texture.pixels)
+        return false;
+    // The fetch masks must be the ones a power-of-two texture gets, for a padded row to hold
+    // exactly the texels the masks pick.
+    const int32_t widthBits = std::countr_zero(uint32_t(w));
+    if (texture.uMask != w - 1 || texture.vMask != (h - 1) << widthBits ||
+        texture.vShift != 16 - widthBits)
+        return false;
+    const int32_t pitch = w + 2 * RowPad;
+    auto rows = std::unique_ptr<uint32_t[]>(new (std::nothrow) uint32_t[size_t(pitch) * h]);
+    if (!rows) return false;
+    for (int32_t r = 0; r < h; ++r) {
+        const uint32_t* from = texture.pixels.get() + size_t(r) * w;
+        uint32_t* to = rows.get() + size_t(r) * pitch;
+        for (int32_t c = -RowPad; c < w + RowPad; ++c)
+            to[RowPad + c] = from[(c + w) & (w - 1)];
+    }
+    out.rows = std::move(rows);
+    out.pitch = pitch;
+    out.rowMask = h - 1;
+    return true;
+}
+
 std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
     if (!map.root) return nullptr;
     int64_t nodes = 0, polygons = 0, groups = 0;
@@ -144,6 +176,11 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
         return nullptr;
     // Frame numbers start at 1, so that no vertex counts as filled before the first frame.
     cache->frame = 0;
+    cache->padded = NewArray<PaddedTexture>(map.textureCount);
+    if (!cache->padded) return nullptr;
+    for (int32_t slot = 0; slot < map.textureCount; ++slot)
+        if (const Texture* texture = map.textureSlots[slot].texture.get())
+            MakePaddedTexture(*texture, cache->padded[slot]); // none: the gather serves
 
     Builder builder{map, *cache};
     if (builder.Add(*map.root) != 0) return nullptr;

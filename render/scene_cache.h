@@ -10,7 +10,9 @@
 //     the box of its vertices: one box test can skip a group that lies off the view or on
 //     covered pixels, where the subtree's box, spread over much of the map, cannot;
 //   - the per-frame vertex cache: a camera-space position and its frustum sides, filled
-//     the first time a frame needs the vertex.
+//     the first time a frame needs the vertex;
+//   - for textures that suit it, their rows with the ends wrapped around (TexelSource in
+//     render/raster.h), from which a run of texels magnified on the screen is read at once.
 // It is made after the textures are loaded and read-only then, like the map. A polygon whose
 // slot has no texture is never drawn, as the painter's walk skips it; a map whose polygons
 // name vertices outside its table gets no cache and is drawn by the painter's walk.
@@ -25,11 +27,25 @@ struct Map;
 struct MapNode;
 struct Texture;
 
+// A texture's rows, each between RowPad wrapped texels on either side (render/raster.h).
+struct PaddedTexture {
+    std::unique_ptr<uint32_t[]> rows;
+    int32_t pitch = 0;   // width + 2 RowPad
+    int32_t rowMask = 0; // height - 1
+};
+// Textures with more texels than this get no padded rows: the windows pay off for textures
+// magnified on the screen, which the small ones mostly are.
+inline constexpr int64_t MaxPaddedTexels = 256 * 256;
+// False, with nothing made, for a texture whose sides are not powers of two, that is
+// narrower than RowWindowWidth or larger than MaxPaddedTexels, or when memory runs out.
+bool MakePaddedTexture(const Texture& texture, PaddedTexture& out);
+
 struct CachedPolygon {
     int32_t vertex[3];  // indices into Map::vertices
     float u[3], v[3];   // texel coordinates
     Plane plane;
     const Texture* texture; // null: the polygon is never drawn
+    const PaddedTexture* padded; // null: none for its texture
 };
 
 // A node's polygons go into groups of at most this many consecutive ones.
@@ -75,6 +91,7 @@ struct MapRenderCache {
     std::unique_ptr<CachedVertex[]> vertices;
     std::unique_ptr<uint32_t[]> vertexFrame; // frame number each vertex was last filled in
     uint32_t frame = 0;
+    std::unique_ptr<PaddedTexture[]> padded; // per texture slot; rows null where none
 };
 
 // Null when the map cannot be cached (see above) or memory runs out.

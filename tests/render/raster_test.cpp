@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/projection.h"
+#include "render/scene_cache.h"
 #include "render_test_util.h"
 
 namespace {
@@ -346,9 +347,20 @@ TEST_F(Raster, RunStepsTruncateTowardZero) {
 
 // Every kind the CPU offers (the scalar one always) writes exactly the open pixels, each
 // with the texel DrawTexelRun gives it, and nothing past the run.
+// Every run drawer gives each open pixel DrawTexelRun's texel, with the texture's padded rows
+// bound too: half the runs step about a texel a pixel, on both sides of the limit of the
+// windows read from those rows, across rows and across the int32 wrap.
 TEST_F(Raster, UncoveredRunDrawersMatchTheTexelRun) {
     const auto odd = MakeTexture(64, 32, [](int32_t x, int32_t y) { return uint32_t(y << 8 | x); });
     Bind(*odd);
+    PaddedTexture padded;
+    ASSERT_TRUE(MakePaddedTexture(*odd, padded));
+    TextureBinding.paddedRows = padded.rows.get();
+    TextureBinding.rowPitch = padded.pitch;
+    TextureBinding.rowMask = padded.rowMask;
+    PaddedTexture none;
+    EXPECT_FALSE(MakePaddedTexture(*MakeTexture(16, 64, Texel16), none)) << "narrower than a window";
+    EXPECT_FALSE(MakePaddedTexture(*MakeTexture(48, 32, Texel16), none)) << "not a power of two";
     std::mt19937 random(7);
     int kinds = 0;
     for (const RunDrawerKind kind : {RunDrawerKind::Scalar, RunDrawerKind::Avx2, RunDrawerKind::Avx512}) {
@@ -357,9 +369,13 @@ TEST_F(Raster, UncoveredRunDrawersMatchTheTexelRun) {
         ++kinds;
         for (int i = 0; i < 3000; ++i) {
             const int32_t u = int32_t(random()), v = int32_t(random());
-            const int32_t du = int32_t(random() % (1u << 22)) - (1 << 21);
-            const int32_t dv = int32_t(random() % (1u << 22)) - (1 << 21);
-            const int32_t n = 1 + int32_t(random() % 16);
+            const uint32_t reach = i % 2 ? 1u << 22 : 2 * 65536 + 8192;
+            const int32_t du = int32_t(random() % reach) - int32_t(reach / 2);
+            // Every 50th run's v wraps around once over 15 steps, ending a texel row away.
+            const bool wraps = i % 50 == 0;
+            const int32_t dv = wraps ? (i % 100 ? 1 : -1) * int32_t(0xFFFFFFFFu / 15)
+                                     : int32_t(random() % reach) - int32_t(reach / 2);
+            const int32_t n = wraps ? 16 : 1 + int32_t(random() % 16);
             const uint32_t covered = i % 3 ? random() & 0xFFFFu : (i % 2 ? 0u : 0xFFFFu);
             uint32_t all[16], expected[18], got[18];
             DrawTexelRun(u, v, du, dv, all, all + n);
@@ -374,6 +390,7 @@ TEST_F(Raster, UncoveredRunDrawersMatchTheTexelRun) {
         }
     }
     EXPECT_GE(kinds, 1);
+    Bind(*odd); // the padded rows go with this test
 }
 
 // Every boundary kernel the CPU offers finds DrawSpan's coordinates for eight spans at once:

@@ -22,6 +22,7 @@ void Bind(const Texture& texture) {
     TextureBinding.uMask = texture.uMask;
     TextureBinding.vMask = texture.vMask;
     TextureBinding.vShift = texture.vShift;
+    TextureBinding.paddedRows = nullptr;
 }
 
 ClipPolygon MakePolygon(std::initializer_list<ScreenVertex> vertices) {
