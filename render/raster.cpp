@@ -249,8 +249,8 @@ inline void DrawOpenStretches(int32_t u, int32_t v, int32_t du, int32_t dv, uint
 
 // The pixels of a run of n (1 to 16) whose bit in covered is clear.
 void DrawTexelRunUncoveredScalar(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
-                                 int32_t n, uint32_t covered) {
-    DrawOpenStretches(u, v, du, dv, first, ~covered & ((1u << n) - 1u));
+                                 uint32_t open) {
+    DrawOpenStretches(u, v, du, dv, first, open);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -258,8 +258,7 @@ void DrawTexelRunUncoveredScalar(int32_t u, int32_t v, int32_t du, int32_t dv, u
 // one gather; the other pixels as above.
 __attribute__((target("avx2"))) void DrawTexelRunUncoveredAvx2(int32_t u, int32_t v, int32_t du,
                                                                int32_t dv, uint32_t* first,
-                                                               int32_t n, uint32_t covered) {
-    uint32_t open = ~covered & ((1u << n) - 1u);
+                                                               uint32_t open) {
     if ((open & 0xFFu) == 0xFFu || (open >> 8) == 0xFFu) {
         const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
         const __m256i stepU = _mm256_set1_epi32(du), stepV = _mm256_set1_epi32(dv);
@@ -294,19 +293,20 @@ __attribute__((target("avx2"))) void DrawTexelRunUncoveredAvx2(int32_t u, int32_
 #endif
 __attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, int32_t v,
                                                                     int32_t du, int32_t dv,
-                                                                    uint32_t* first, int32_t n,
-                                                                    uint32_t covered) {
+                                                                    uint32_t* first,
+                                                                    uint32_t openBits) {
     const TexelSource& t = TextureBinding;
-    const __mmask16 open = __mmask16(~covered & ((1u << n) - 1u));
+    const __mmask16 open = __mmask16(openBits);
     const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i uu = _mm512_add_epi32(_mm512_set1_epi32(u), _mm512_mullo_epi32(lane, _mm512_set1_epi32(du)));
     const __m512i vv = _mm512_add_epi32(_mm512_set1_epi32(v), _mm512_mullo_epi32(lane, _mm512_set1_epi32(dv)));
-    // A run that steps at most a texel a pixel both ways, and whose last pixel's row is its
-    // first one's or a neighbour (one int32 wrap of v shows as a far row), reads its texels
+    // A run that steps at most a texel a pixel both ways, and whose last open pixel's row is
+    // its first pixel's or a neighbour (one int32 wrap of v shows as a far row), reads its texels
     // from two 32-texel windows of the padded rows: the columns lie within 15 of the first
     // pixel's, modulo the width, whatever u's wraps, and the rows between are those two.
     const int32_t firstRow = v >> 16;
-    const int32_t lastRow = int32_t(uint32_t(v) + uint32_t(n - 1) * uint32_t(dv)) >> 16;
+    const uint32_t last = 31u - uint32_t(__builtin_clz(openBits));
+    const int32_t lastRow = int32_t(uint32_t(v) + last * uint32_t(dv)) >> 16;
     __m512i texel;
     if (t.paddedRows && uint32_t(du) + uint32_t(RowWindowStep) <= 2u * RowWindowStep &&
         uint32_t(dv) + uint32_t(RowWindowStep) <= 2u * RowWindowStep &&
@@ -477,10 +477,10 @@ void DrawSpanBatch(uint32_t* frameBuffer) {
             // Nothing covered yet: every run whole, with no look at the coverage.
             for (int32_t k = 0; k < runs; ++k, position += RunLength)
                 DrawTexelRunUncovered(u[k][lane], v[k][lane], RunStep(u, k, lane), RunStep(v, k, lane),
-                                      position, RunLength, 0u);
+                                      position, 0xFFFFu);
             if (rest > 0)
                 DrawTexelRunUncovered(u[runs][lane], v[runs][lane], Batch.tailDu[lane],
-                                      Batch.tailDv[lane], position, rest, 0u);
+                                      Batch.tailDv[lane], position, (1u << rest) - 1u);
         } else {
             const uint64_t* coverage = CoverageRow(y);
             int32_t x = x0;
@@ -488,14 +488,15 @@ void DrawSpanBatch(uint32_t* frameBuffer) {
                 const uint32_t covered = CoveredBits(coverage, x, RunLength);
                 if (covered != 0xFFFFu)
                     DrawTexelRunUncovered(u[k][lane], v[k][lane], RunStep(u, k, lane),
-                                          RunStep(v, k, lane), position, RunLength, covered);
+                                          RunStep(v, k, lane), position, ~covered & 0xFFFFu);
                 written -= BitCount16(covered);
             }
             if (rest > 0) {
+                const uint32_t all = (1u << rest) - 1u;
                 const uint32_t covered = CoveredBits(coverage, x, rest);
-                if (covered != (1u << rest) - 1u)
+                if (covered != all)
                     DrawTexelRunUncovered(u[runs][lane], v[runs][lane], Batch.tailDu[lane],
-                                          Batch.tailDv[lane], position, rest, covered);
+                                          Batch.tailDv[lane], position, ~covered & all);
                 written -= BitCount16(covered);
             }
         }

@@ -74,12 +74,12 @@ bool SetupScanEdge(const ClipVertex& upper, const ClipVertex& lower, ScanEdge& o
 bool ComputeGradients(const ClipPolygon& polygon);
 // n >= 1 pixels from first to the right; uz, vz, iz are u/z, v/z, 1/z at the first pixel.
 void DrawSpan(int32_t n, float uz, float vz, float iz, uint32_t* first);
-// DrawTexelRun over first .. first + n - 1 (n from 1 to 16) for the pixels whose bit in
-// covered is clear; pixel j gets the texel of u + j du, v + j dv, wrapping as j additions
-// do. The front-to-back walk uses the fastest kind the CPU offers; null for one it lacks.
+// DrawTexelRun for the pixels first + j whose bit j of `open` is set (a 16-bit mask, not
+// 0): pixel j gets the texel of u + j du, v + j dv, wrapping as j additions do. The
+// front-to-back walk uses the fastest kind the CPU offers; null for one it lacks.
 enum class RunDrawerKind { Scalar, Avx2, Avx512 };
 using UncoveredRunDrawer = void (*)(int32_t u, int32_t v, int32_t du, int32_t dv,
-                                    uint32_t* first, int32_t n, uint32_t covered);
+                                    uint32_t* first, uint32_t open);
 UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind);
 // The front-to-back walk draws a polygon's spans in batches, all on different rows: first the
 // texture coordinates at every run boundary of every span of the batch at once (DrawSpan's
