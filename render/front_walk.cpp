@@ -248,25 +248,26 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
 void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
     const CachedPolygon* polygons = Walk.cache->polygons.get();
     // Bit-identical planes give one back-face verdict for all of the node's polygons.
-    bool sharedAway = false;
-    if (node.sharedPlane && node.polygonCount > 0)
-        sharedAway =
-            PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera) > BackFaceThreshold;
+    if (node.sharedPlane && node.polygonCount > 0 &&
+        PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera) > BackFaceThreshold) {
+        // All of them face away: counted as the painter's walk counts them, and skipped.
+        RenderCount.polygonsVisited += node.drawableCount;
+        RenderCount.polygonsFacingAway += node.drawableCount;
+        return;
+    }
     for (int32_t g = node.firstGroup + node.groupCount - 1; g >= node.firstGroup; --g) {
         const CachedGroup& group = Walk.cache->groups[g];
         if (!group.hasBox) continue; // nothing drawable
         uint32_t groupPlanes = planes;
-        if (Walk.cull && group.worthTesting && !sharedAway && !BoxMayShow(group, groupPlanes))
+        if (Walk.cull && group.worthTesting && !BoxMayShow(group, groupPlanes))
             continue;
         for (int32_t i = group.firstPolygon + group.polygonCount - 1; i >= group.firstPolygon;
              --i) {
             const CachedPolygon& polygon = polygons[i];
             if (!polygon.texture) continue;
             ++RenderCount.polygonsVisited;
-            const bool away = node.sharedPlane
-                                  ? sharedAway
-                                  : PlaneDistance(polygon.plane, Walk.camera) > BackFaceThreshold;
-            if (away) {
+            if (!node.sharedPlane &&
+                PlaneDistance(polygon.plane, Walk.camera) > BackFaceThreshold) {
                 ++RenderCount.polygonsFacingAway;
                 continue;
             }

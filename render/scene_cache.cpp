@@ -80,6 +80,7 @@ struct Builder {
             if (polygon.textureIndex >= 0 && polygon.textureIndex < map.textureCount)
                 texture = map.textureSlots[polygon.textureIndex].texture.get();
             p.texture = texture;
+            out.drawableCount += texture != nullptr;
             const PaddedTexture* padded =
                 texture ? &cache.padded[size_t(polygon.textureIndex)] : nullptr;
             p.padded = padded && padded->rows ? padded : nullptr;

@@ -69,6 +69,7 @@ struct CachedNode {
     int32_t polygonCount;
     int32_t firstGroup;           // into the group array
     int32_t groupCount;
+    int32_t drawableCount;        // polygons with a texture
     bool sharedPlane;             // every polygon's plane bit-identical to the first's
     bool hasBox;                  // false for a subtree without polygons
     float lo[3], hi[3];           // subtree box in map space
