@@ -247,7 +247,7 @@ inline void DrawOpenStretches(int32_t u, int32_t v, int32_t du, int32_t dv, uint
     }
 }
 
-// The pixels of a run of n (1 to 16) whose bit in covered is clear.
+// The run's open pixels, stretch by stretch.
 void DrawTexelRunUncoveredScalar(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
                                  uint32_t open) {
     DrawOpenStretches(u, v, du, dv, first, open);
