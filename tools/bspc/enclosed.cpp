@@ -103,19 +103,15 @@ struct Shells {
     int64_t work = 0; // face and shell tests left
 };
 
-Vector3d Minus(const Vector3d& a, const Vector3d& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
 // Whether segment a-b meets the triangle, touching included.
 bool SegmentMeets(const Vector3d& a, const Vector3d& b, const Triangle& t) {
-    const Vector3d d = Minus(b, a);
-    const Vector3d e1 = Minus(t[1], t[0]);
-    const Vector3d e2 = Minus(t[2], t[0]);
+    const Vector3d d = Difference(b, a);
+    const Vector3d e1 = Difference(t[1], t[0]);
+    const Vector3d e2 = Difference(t[2], t[0]);
     const Vector3d q = Cross(d, e2);
     const double det = Dot(e1, q);
     if (det == 0.0) return false;
-    const Vector3d s = Minus(a, t[0]);
+    const Vector3d s = Difference(a, t[0]);
     const double u = Dot(s, q) / det;
     if (u < 0.0 || u > 1.0) return false;
     const Vector3d r = Cross(s, e1);
@@ -163,7 +159,7 @@ bool CrossAlongX(const Shell& shell, const Vector3d& p, Crossings& out, int64_t&
                 return grazed = true;
         }
         if ((edge[0] > 0) != (edge[1] > 0) || (edge[1] > 0) != (edge[2] > 0)) return false;
-        const Vector3d n = Cross(Minus(t[1], t[0]), Minus(t[2], t[0]));
+        const Vector3d n = Cross(Difference(t[1], t[0]), Difference(t[2], t[0]));
         const double x = t[0].x - (n.y * (p.y - t[0].y) + n.z * (p.z - t[0].z)) / n.x;
         if (!std::isfinite(x) ||
             std::fabs(x - p.x) <= GrazeTolerance * (std::fabs(x) + std::fabs(p.x) + 1.0))

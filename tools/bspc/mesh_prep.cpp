@@ -112,6 +112,26 @@ int Find(std::vector<uint32_t>& parent, uint32_t i) {
     return int(i);
 }
 
+// Per edge between two numbered positions (the smaller in the high half), the directed uses
+// (a, b) counted +1 for a < b and -1 for a > b: a matched pair cancels. ids: each triangle's
+// position numbers.
+using EdgeBalance = std::unordered_map<uint64_t, int32_t>;
+EdgeBalance BalanceEdges(std::span<const BspTriangle> triangles, VertexIndex& positions,
+                         std::vector<std::array<uint32_t, 3>>& ids) {
+    EdgeBalance balance;
+    ids.resize(triangles.size());
+    for (size_t i = 0; i < triangles.size(); ++i) {
+        for (int k = 0; k < 3; ++k)
+            ids[i][size_t(k)] = positions(triangles[i].v[k]);
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t a = ids[i][size_t(k)];
+            const uint32_t b = ids[i][size_t(k + 1) % 3];
+            if (a != b) balance[uint64_t(std::min(a, b)) << 32 | std::max(a, b)] += a < b ? 1 : -1;
+        }
+    }
+    return balance;
+}
+
 } // namespace
 
 Placement FitPlacement(const Scene& scene) {
@@ -192,19 +212,8 @@ void PlaceTriangles(const Scene& scene, const TextureSet& textures, const Placem
 
 EdgeCount CountOpenEdges(std::span<const BspTriangle> triangles) {
     VertexIndex positions{false, {}, {}};
-    // Directed edge (a, b) counts +1 for a < b and -1 for a > b: a matched pair cancels.
-    std::unordered_map<uint64_t, int32_t> balance;
-    for (const BspTriangle& t : triangles) {
-        uint32_t id[3];
-        for (int k = 0; k < 3; ++k)
-            id[k] = positions(t.v[k]);
-        for (int k = 0; k < 3; ++k) {
-            const uint32_t a = id[k];
-            const uint32_t b = id[(k + 1) % 3];
-            if (a == b) continue;
-            balance[uint64_t(std::min(a, b)) << 32 | std::max(a, b)] += a < b ? 1 : -1;
-        }
-    }
+    std::vector<std::array<uint32_t, 3>> ids;
+    const EdgeBalance balance = BalanceEdges(triangles, positions, ids);
     EdgeCount count;
     std::vector<uint32_t> parent(positions.vertices.size());
     std::iota(parent.begin(), parent.end(), 0u);
@@ -226,17 +235,8 @@ EdgeCount CountOpenEdges(std::span<const BspTriangle> triangles) {
 
 std::vector<int32_t> ClosedParts(std::span<const BspTriangle> triangles) {
     VertexIndex positions{false, {}, {}};
-    std::vector<std::array<uint32_t, 3>> ids(triangles.size());
-    std::unordered_map<uint64_t, int32_t> balance;
-    for (size_t i = 0; i < triangles.size(); ++i) {
-        for (int k = 0; k < 3; ++k)
-            ids[i][size_t(k)] = positions(triangles[i].v[k]);
-        for (int k = 0; k < 3; ++k) {
-            const uint32_t a = ids[i][size_t(k)];
-            const uint32_t b = ids[i][size_t(k + 1) % 3];
-            if (a != b) balance[uint64_t(std::min(a, b)) << 32 | std::max(a, b)] += a < b ? 1 : -1;
-        }
-    }
+    std::vector<std::array<uint32_t, 3>> ids;
+    const EdgeBalance balance = BalanceEdges(triangles, positions, ids);
     std::vector<uint32_t> parent(positions.vertices.size());
     std::iota(parent.begin(), parent.end(), 0u);
     for (const auto& t : ids) {
