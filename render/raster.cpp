@@ -334,14 +334,6 @@ __attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, i
 #pragma GCC diagnostic pop
 #endif
 
-// The fastest the CPU offers, chosen once.
-UncoveredRunDrawer ChooseRunDrawer() {
-    for (const RunDrawerKind kind : {RunDrawerKind::Avx512, RunDrawerKind::Avx2})
-        if (const UncoveredRunDrawer drawer = UncoveredRunDrawerFor(kind)) return drawer;
-    return DrawTexelRunUncoveredScalar;
-}
-const UncoveredRunDrawer DrawTexelRunUncovered = ChooseRunDrawer();
-
 static_assert(MaxSpanRuns * RunLength == MaxCoverageWidth);
 
 // The run boundaries of a batch, span by span, with DrawSpan's own arithmetic.
@@ -462,8 +454,9 @@ inline int32_t RunStep(const int32_t (*boundary)[SpanBatchSize], int32_t k, int3
 
 // The batch's spans, pixel by pixel only where the coverage is open: a run wholly covered
 // is skipped, and a partly covered one gives each open pixel the texel the whole run gives
-// it. Each span's pixels are then covered.
-void DrawSpanBatch(uint32_t* frameBuffer) {
+// it. Each span's pixels are then covered. Instantiated once per run drawer, which is
+// inlined: a call per run costs about as much as a window's texel fetch.
+template <UncoveredRunDrawer DrawTexelRunUncovered> inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
     FindSpanBoundaries(Batch);
     const auto* u = Batch.u;
     const auto* v = Batch.v;
@@ -505,6 +498,31 @@ void DrawSpanBatch(uint32_t* frameBuffer) {
     }
     Batch.count = 0;
 }
+
+void DrawSpanBatchScalar(uint32_t* frameBuffer) {
+    DrawSpanBatchWith<DrawTexelRunUncoveredScalar>(frameBuffer);
+}
+#if defined(__x86_64__) || defined(__i386__)
+// flatten: the drawer's instruction set is this function's, so it may be inlined here but not
+// into the template on its own.
+__attribute__((target("avx2"), flatten)) void DrawSpanBatchAvx2(uint32_t* frameBuffer) {
+    DrawSpanBatchWith<DrawTexelRunUncoveredAvx2>(frameBuffer);
+}
+__attribute__((target("avx512f"), flatten)) void DrawSpanBatchAvx512(uint32_t* frameBuffer) {
+    DrawSpanBatchWith<DrawTexelRunUncoveredAvx512>(frameBuffer);
+}
+#endif
+
+// The one for the fastest run drawer the CPU offers, chosen once.
+using SpanBatchDrawer = void (*)(uint32_t* frameBuffer);
+SpanBatchDrawer ChooseSpanBatchDrawer() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (UncoveredRunDrawerFor(RunDrawerKind::Avx512)) return DrawSpanBatchAvx512;
+    if (UncoveredRunDrawerFor(RunDrawerKind::Avx2)) return DrawSpanBatchAvx2;
+#endif
+    return DrawSpanBatchScalar;
+}
+const SpanBatchDrawer DrawSpanBatch = ChooseSpanBatchDrawer();
 
 } // namespace
 
