@@ -247,25 +247,30 @@ inline void DrawOpenStretches(int32_t u, int32_t v, int32_t du, int32_t dv, uint
     }
 }
 
+// The uncovered run drawers below, with the texel source as an argument, so that a caller
+// that inlines one may hold the source in registers while it writes pixels.
+using RunKernel = void (*)(const TexelSource& t, int32_t u, int32_t v, int32_t du, int32_t dv,
+                           uint32_t* first, uint32_t open);
+
 // The run's open pixels, stretch by stretch.
-void DrawTexelRunUncoveredScalar(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
-                                 uint32_t open) {
+void RunScalar(const TexelSource&, int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
+               uint32_t open) {
     DrawOpenStretches(u, v, du, dv, first, open);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 // The same with AVX2 for each group of eight open pixels: eight texel addresses at once and
 // one gather; the other pixels as above.
-__attribute__((target("avx2"))) void DrawTexelRunUncoveredAvx2(int32_t u, int32_t v, int32_t du,
-                                                               int32_t dv, uint32_t* first,
-                                                               uint32_t open) {
+__attribute__((target("avx2"))) void RunAvx2(const TexelSource& t, int32_t u, int32_t v,
+                                             int32_t du, int32_t dv, uint32_t* first,
+                                             uint32_t open) {
     if ((open & 0xFFu) == 0xFFu || (open >> 8) == 0xFFu) {
         const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
         const __m256i stepU = _mm256_set1_epi32(du), stepV = _mm256_set1_epi32(dv);
-        const __m128i vShift = _mm_cvtsi32_si128(TextureBinding.vShift);
-        const __m256i uMask = _mm256_set1_epi32(TextureBinding.uMask);
-        const __m256i vMask = _mm256_set1_epi32(TextureBinding.vMask);
-        const int* texels = reinterpret_cast<const int*>(TextureBinding.texels);
+        const __m128i vShift = _mm_cvtsi32_si128(t.vShift);
+        const __m256i uMask = _mm256_set1_epi32(t.uMask);
+        const __m256i vMask = _mm256_set1_epi32(t.vMask);
+        const int* texels = reinterpret_cast<const int*>(t.texels);
         for (int32_t group = 0; group < 2; ++group) {
             if (((open >> (8 * group)) & 0xFFu) != 0xFFu) continue;
             const uint32_t at = uint32_t(8 * group);
@@ -291,11 +296,9 @@ __attribute__((target("avx2"))) void DrawTexelRunUncoveredAvx2(int32_t u, int32_
 #ifndef __clang__ // clang has no such warning and would warn about the name
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-__attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, int32_t v,
-                                                                    int32_t du, int32_t dv,
-                                                                    uint32_t* first,
-                                                                    uint32_t openBits) {
-    const TexelSource& t = TextureBinding;
+__attribute__((target("avx512f"))) void RunAvx512(const TexelSource& t, int32_t u, int32_t v,
+                                                  int32_t du, int32_t dv, uint32_t* first,
+                                                  uint32_t openBits) {
     const __mmask16 open = __mmask16(openBits);
     const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i uu = _mm512_add_epi32(_mm512_set1_epi32(u), _mm512_mullo_epi32(lane, _mm512_set1_epi32(du)));
@@ -456,8 +459,14 @@ inline int32_t RunStep(const int32_t (*boundary)[SpanBatchSize], int32_t k, int3
 // is skipped, and a partly covered one gives each open pixel the texel the whole run gives
 // it. Each span's pixels are then covered. Instantiated once per run drawer, which is
 // inlined: a call per run costs about as much as a window's texel fetch.
-template <UncoveredRunDrawer DrawTexelRunUncovered> inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
+template <RunKernel Run> inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
     FindSpanBoundaries(Batch);
+    // A copy: the pixel stores could alias the global, which would be read again after each.
+    const TexelSource texels = TextureBinding;
+    const auto DrawTexelRunUncovered = [&](int32_t u, int32_t v, int32_t du, int32_t dv,
+                                           uint32_t* first, uint32_t open) {
+        Run(texels, u, v, du, dv, first, open);
+    };
     const auto* u = Batch.u;
     const auto* v = Batch.v;
     const size_t width = size_t(ViewWidth);
@@ -500,16 +509,16 @@ template <UncoveredRunDrawer DrawTexelRunUncovered> inline void DrawSpanBatchWit
 }
 
 void DrawSpanBatchScalar(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<DrawTexelRunUncoveredScalar>(frameBuffer);
+    DrawSpanBatchWith<RunScalar>(frameBuffer);
 }
 #if defined(__x86_64__) || defined(__i386__)
 // flatten: the drawer's instruction set is this function's, so it may be inlined here but not
 // into the template on its own.
 __attribute__((target("avx2"), flatten)) void DrawSpanBatchAvx2(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<DrawTexelRunUncoveredAvx2>(frameBuffer);
+    DrawSpanBatchWith<RunAvx2>(frameBuffer);
 }
 __attribute__((target("avx512f"), flatten)) void DrawSpanBatchAvx512(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<DrawTexelRunUncoveredAvx512>(frameBuffer);
+    DrawSpanBatchWith<RunAvx512>(frameBuffer);
 }
 #endif
 
@@ -536,6 +545,25 @@ SpanBoundaryKernel SpanBoundaryKernelFor(RunDrawerKind kind) {
 #endif
     return nullptr;
 }
+
+namespace {
+void DrawTexelRunUncoveredScalar(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
+                                 uint32_t open) {
+    RunScalar(TextureBinding, u, v, du, dv, first, open);
+}
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) void DrawTexelRunUncoveredAvx2(int32_t u, int32_t v, int32_t du,
+                                                               int32_t dv, uint32_t* first,
+                                                               uint32_t open) {
+    RunAvx2(TextureBinding, u, v, du, dv, first, open);
+}
+__attribute__((target("avx512f"))) void DrawTexelRunUncoveredAvx512(int32_t u, int32_t v,
+                                                                    int32_t du, int32_t dv,
+                                                                    uint32_t* first, uint32_t open) {
+    RunAvx512(TextureBinding, u, v, du, dv, first, open);
+}
+#endif
+} // namespace
 
 UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind) {
     if (kind == RunDrawerKind::Scalar) return DrawTexelRunUncoveredScalar;
