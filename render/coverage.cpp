@@ -47,7 +47,18 @@ bool RectCovered(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     x1 = std::min(x1, Coverage.width - 1);
     y1 = std::min(y1, Coverage.height - 1);
     if (x0 > x1 || y0 > y1) return true;
-    for (int32_t y = y0; y <= y1; ++y)
-        if (!SpanCovered(y, x0, x1 + 1)) return false;
+    // The same words of every row: its masks once, then rows with open pixels only.
+    const int32_t first = x0 >> 6, last = x1 >> 6;
+    const uint64_t head = CoverageWordMask(x0 & 63, 64), tail = CoverageWordMask(0, (x1 & 63) + 1);
+    const uint64_t firstMask = first == last ? head & tail : head;
+    for (int32_t y = y0; y <= y1; ++y) {
+        if (Coverage.rowOpen[y] == 0) continue;
+        const uint64_t* row = CoverageRow(y);
+        if ((row[first] & firstMask) != firstMask) return false;
+        if (first == last) continue;
+        for (int32_t w = first + 1; w < last; ++w)
+            if (row[w] != ~0ull) return false;
+        if ((row[last] & tail) != tail) return false;
+    }
     return true;
 }

@@ -49,10 +49,6 @@ inline bool CoverageComplete() {
 inline const uint64_t* CoverageRow(int32_t y) {
     return Coverage.words + size_t(y) * size_t(Coverage.stride);
 }
-// Whether no pixel of row y is open.
-inline bool RowCovered(int32_t y) {
-    return Coverage.rowOpen[y] == 0;
-}
 // The number of set bits of a 16-bit run mask, without the library call a CPU without a
 // population count instruction needs.
 inline int32_t BitCount16(uint32_t v) {
@@ -73,31 +69,28 @@ inline uint64_t CoverageWordMask(int32_t lo, int32_t hi) {
     const uint64_t upper = hi == 64 ? ~0ull : (1ull << hi) - 1;
     return upper & ~((1ull << lo) - 1);
 }
-// Whether pixels x0 .. x1 - 1 of row y are all covered (x0 < x1, both inside the row).
-inline bool SpanCovered(int32_t y, int32_t x0, int32_t x1) {
-    if (Coverage.rowOpen[y] == 0) return true;
+// How much of pixels x0 .. x1 - 1 of row y is covered (x0 < x1, both inside the row), in one
+// pass over the row's words.
+enum class SpanCoverage { Open, Partly, Covered };
+inline SpanCoverage CoverageOfSpan(int32_t y, int32_t x0, int32_t x1) {
+    if (Coverage.rowOpen[y] == 0) return SpanCoverage::Covered;
     const uint64_t* row = CoverageRow(y);
     const int32_t first = x0 >> 6, last = (x1 - 1) >> 6;
+    const uint64_t head = CoverageWordMask(x0 & 63, 64), tail = CoverageWordMask(0, ((x1 - 1) & 63) + 1);
+    uint64_t all, any;
     if (first == last) {
-        const uint64_t mask = CoverageWordMask(x0 & 63, ((x1 - 1) & 63) + 1);
-        return (row[first] & mask) == mask;
+        const uint64_t bits = row[first] & head & tail;
+        all = bits | ~(head & tail);
+        any = bits;
+    } else {
+        all = (row[first] | ~head) & (row[last] | ~tail);
+        any = (row[first] & head) | (row[last] & tail);
+        for (int32_t w = first + 1; w < last; ++w) {
+            all &= row[w];
+            any |= row[w];
+        }
     }
-    const uint64_t head = CoverageWordMask(x0 & 63, 64);
-    if ((row[first] & head) != head) return false;
-    for (int32_t w = first + 1; w < last; ++w)
-        if (row[w] != ~0ull) return false;
-    const uint64_t tail = CoverageWordMask(0, ((x1 - 1) & 63) + 1);
-    return (row[last] & tail) == tail;
-}
-// Whether pixels x0 .. x1 - 1 of row y are all open (x0 < x1, both inside the row).
-inline bool SpanOpen(int32_t y, int32_t x0, int32_t x1) {
-    const uint64_t* row = CoverageRow(y);
-    const int32_t first = x0 >> 6, last = (x1 - 1) >> 6;
-    if (first == last) return (row[first] & CoverageWordMask(x0 & 63, ((x1 - 1) & 63) + 1)) == 0;
-    if ((row[first] & CoverageWordMask(x0 & 63, 64)) != 0) return false;
-    for (int32_t w = first + 1; w < last; ++w)
-        if (row[w] != 0) return false;
-    return (row[last] & CoverageWordMask(0, ((x1 - 1) & 63) + 1)) == 0;
+    return all == ~0ull ? SpanCoverage::Covered : any == 0 ? SpanCoverage::Open : SpanCoverage::Partly;
 }
 // Covers pixels x0 .. x1 - 1 of row y, of which `opened` were open.
 inline void CoverSpan(int32_t y, int32_t x0, int32_t x1, int32_t opened) {

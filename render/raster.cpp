@@ -595,10 +595,11 @@ bool RasterizePolygonCovered(const ClipPolygon& polygon, uint32_t* frameBuffer) 
     Batch.count = 0;
     const bool drawn = ScanPolygon(
         polygon, [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
-            if (RowCovered(y) || SpanCovered(y, x0, x0 + n)) return;
+            const SpanCoverage coverage = CoverageOfSpan(y, x0, x0 + n);
+            if (coverage == SpanCoverage::Covered) return;
             const int32_t lane = Batch.count++;
             Batch.n[lane] = n, Batch.x0[lane] = x0, Batch.y[lane] = y;
-            Batch.open[lane] = SpanOpen(y, x0, x0 + n);
+            Batch.open[lane] = coverage == SpanCoverage::Open;
             Batch.rowIz[lane] = rowIz, Batch.rowUz[lane] = rowUz, Batch.rowVz[lane] = rowVz;
             if (Batch.count == SpanBatchSize) DrawSpanBatch(frameBuffer);
         });
