@@ -358,6 +358,9 @@ void FindBoundariesScalar(SpanBatch& b) {
             q = FixedOne / iz;
             b.u[k][lane] = TruncToInt32(q * uz);
             b.v[k][lane] = TruncToInt32(q * vz);
+            // Truncating division, not a shift: -1/16 is 0.
+            b.du[k - 1][lane] = WrapSub(b.u[k][lane], b.u[k - 1][lane]) / RunLength;
+            b.dv[k - 1][lane] = WrapSub(b.v[k][lane], b.v[k - 1][lane]) / RunLength;
         }
         if (rest > 0) {
             const double r = rest;
@@ -387,6 +390,10 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) inline __m256i Truncate(__m
 }
 __attribute__((target("avx512f,avx512dq,avx512vl"))) inline void Store(int32_t (&to)[SpanBatchSize], __m256i a) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), a);
+}
+// x / 16 truncating toward zero: a negative x is first raised by 15.
+__attribute__((target("avx512f,avx512dq,avx512vl"))) inline __m256i RunStep16(__m256i x) {
+    return _mm256_srai_epi32(_mm256_add_epi32(x, _mm256_srli_epi32(_mm256_srai_epi32(x, 31), 28)), 4);
 }
 __attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(SpanBatch& b) {
     const GradientSet& g = ScreenGradients;
@@ -422,6 +429,8 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(S
         const __m256i v = Truncate(_mm512_mul_pd(q, _mm512_cvtps_pd(vz)));
         Store(b.u[k], u);
         Store(b.v[k], v);
+        Store(b.du[k - 1], RunStep16(_mm256_sub_epi32(u, lastU)));
+        Store(b.dv[k - 1], RunStep16(_mm256_sub_epi32(v, lastV)));
         lastU = _mm256_mask_blend_epi32(stepping, lastU, u);
         lastV = _mm256_mask_blend_epi32(stepping, lastV, v);
     }
@@ -449,11 +458,6 @@ const SpanBoundaryKernel FindSpanBoundaries = ChooseBoundaryKernel();
 
 SpanBatch Batch;
 
-// The per-pixel step of full run k of a lane, from its boundary to the next. Truncating
-// division, not a shift: -1/16 is 0.
-inline int32_t RunStep(const int32_t (*boundary)[SpanBatchSize], int32_t k, int32_t lane) {
-    return WrapSub(boundary[k + 1][lane], boundary[k][lane]) / RunLength;
-}
 
 // The batch's spans, pixel by pixel only where the coverage is open: a run wholly covered
 // is skipped, and a partly covered one gives each open pixel the texel the whole run gives
@@ -469,6 +473,8 @@ template <RunKernel Run> inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
     };
     const auto* u = Batch.u;
     const auto* v = Batch.v;
+    const auto* du = Batch.du;
+    const auto* dv = Batch.dv;
     const size_t width = size_t(ViewWidth);
     for (int32_t lane = 0; lane < Batch.count; ++lane) {
         const int32_t y = Batch.y[lane], x0 = Batch.x0[lane], n = Batch.n[lane];
@@ -478,8 +484,7 @@ template <RunKernel Run> inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
         if (Batch.open[lane]) {
             // Nothing covered yet: every run whole, with no look at the coverage.
             for (int32_t k = 0; k < runs; ++k, position += RunLength)
-                DrawTexelRunUncovered(u[k][lane], v[k][lane], RunStep(u, k, lane), RunStep(v, k, lane),
-                                      position, 0xFFFFu);
+                DrawTexelRunUncovered(u[k][lane], v[k][lane], du[k][lane], dv[k][lane], position, 0xFFFFu);
             if (rest > 0)
                 DrawTexelRunUncovered(u[runs][lane], v[runs][lane], Batch.tailDu[lane],
                                       Batch.tailDv[lane], position, (1u << rest) - 1u);
@@ -489,8 +494,8 @@ template <RunKernel Run> inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
             for (int32_t k = 0; k < runs; ++k, position += RunLength, x += RunLength) {
                 const uint32_t covered = CoveredBits(coverage, x, RunLength);
                 if (covered != 0xFFFFu)
-                    DrawTexelRunUncovered(u[k][lane], v[k][lane], RunStep(u, k, lane),
-                                          RunStep(v, k, lane), position, ~covered & 0xFFFFu);
+                    DrawTexelRunUncovered(u[k][lane], v[k][lane], du[k][lane], dv[k][lane], position,
+                                          ~covered & 0xFFFFu);
                 written -= BitCount16(covered);
             }
             if (rest > 0) {

@@ -83,8 +83,9 @@ using UncoveredRunDrawer = void (*)(int32_t u, int32_t v, int32_t du, int32_t dv
 UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind);
 // The front-to-back walk draws a polygon's spans in batches, all on different rows: first the
 // texture coordinates at every run boundary of every span of the batch at once (DrawSpan's
-// divisions: at the first pixel, every 16 pixels after it, and just past the last pixel),
-// then the runs. The boundaries are DrawSpan's, bit for bit, whichever kernel finds them.
+// divisions: at the first pixel, every 16 pixels after it, and just past the last pixel)
+// and each run's steps, then the runs. The boundaries and steps are DrawSpan's, bit for bit,
+// whichever kernel finds them.
 inline constexpr int32_t SpanBatchSize = 8;
 // 16-pixel runs in a span of the widest view the front-to-back walk draws.
 inline constexpr int32_t MaxSpanRuns = MaxCoverageWidth / 16;
@@ -99,6 +100,9 @@ struct SpanBatch {
     // (the difference to the coordinates just past the span's last pixel, divided by the
     // run's length, truncating).
     int32_t u[MaxSpanRuns + 1][SpanBatchSize], v[MaxSpanRuns + 1][SpanBatchSize];
+    // The per-pixel step of full run k: the difference to run k + 1's boundary over 16,
+    // truncating.
+    int32_t du[MaxSpanRuns][SpanBatchSize], dv[MaxSpanRuns][SpanBatchSize];
     int32_t tailDu[SpanBatchSize], tailDv[SpanBatchSize];
 };
 using SpanBoundaryKernel = void (*)(SpanBatch& batch);

@@ -395,8 +395,8 @@ TEST_F(Raster, UncoveredRunDrawersMatchTheTexelRun) {
 }
 
 // Every boundary kernel the CPU offers finds DrawSpan's coordinates for eight spans at once:
-// the runs drawn from its boundaries are DrawSpan's pixels, and on hostile values (any bit
-// pattern: NaN, infinities, out of range) every kernel agrees with the scalar one.
+// the runs drawn from its boundaries and steps are DrawSpan's pixels, and on hostile values
+// (any bit pattern: NaN, infinities, out of range) every kernel agrees with the scalar one.
 TEST_F(Raster, SpanBoundaryKernelsGiveDrawSpansCoordinates) {
     const auto unique = MakeTexture(64, 64, [](int32_t x, int32_t y) { return uint32_t(y << 8 | x); });
     Bind(*unique);
@@ -431,6 +431,9 @@ TEST_F(Raster, SpanBoundaryKernelsGiveDrawSpansCoordinates) {
                 for (int32_t k = 0; k <= runs; ++k) {
                     ASSERT_EQ(batch->u[k][lane], expected->u[k][lane]) << int(kind) << " " << i;
                     ASSERT_EQ(batch->v[k][lane], expected->v[k][lane]) << int(kind) << " " << i;
+                    if (k == runs) continue;
+                    ASSERT_EQ(batch->du[k][lane], expected->du[k][lane]) << int(kind) << " " << i;
+                    ASSERT_EQ(batch->dv[k][lane], expected->dv[k][lane]) << int(kind) << " " << i;
                 }
                 if (rest > 0) {
                     ASSERT_EQ(batch->tailDu[lane], expected->tailDu[lane]) << int(kind) << " " << i;
@@ -445,10 +448,8 @@ TEST_F(Raster, SpanBoundaryKernelsGiveDrawSpansCoordinates) {
                 for (int32_t k = 0; k * 16 < n; ++k) {
                     const int32_t length = k < runs ? 16 : rest;
                     const int32_t u = batch->u[k][lane], v = batch->v[k][lane];
-                    const int32_t du = k < runs ? int32_t(uint32_t(batch->u[k + 1][lane]) - uint32_t(u)) / 16
-                                                : batch->tailDu[lane];
-                    const int32_t dv = k < runs ? int32_t(uint32_t(batch->v[k + 1][lane]) - uint32_t(v)) / 16
-                                                : batch->tailDv[lane];
+                    const int32_t du = k < runs ? batch->du[k][lane] : batch->tailDu[lane];
+                    const int32_t dv = k < runs ? batch->dv[k][lane] : batch->tailDv[lane];
                     DrawTexelRun(u, v, du, dv, &runsDrawn[size_t(k) * 16], &runsDrawn[size_t(k) * 16] + length);
                 }
                 ASSERT_EQ(runsDrawn, span) << int(kind) << " case " << i << " lane " << lane;
