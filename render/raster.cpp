@@ -527,16 +527,52 @@ __attribute__((target("avx512f"), flatten)) void DrawSpanBatchAvx512(uint32_t* f
 }
 #endif
 
-// The one for the fastest run drawer the CPU offers, chosen once.
-using SpanBatchDrawer = void (*)(uint32_t* frameBuffer);
-SpanBatchDrawer ChooseSpanBatchDrawer() {
-#if defined(__x86_64__) || defined(__i386__)
-    if (UncoveredRunDrawerFor(RunDrawerKind::Avx512)) return DrawSpanBatchAvx512;
-    if (UncoveredRunDrawerFor(RunDrawerKind::Avx2)) return DrawSpanBatchAvx2;
-#endif
-    return DrawSpanBatchScalar;
+// RasterizePolygonCovered with one kind of batch drawer.
+template <void (*DrawSpanBatch)(uint32_t*)>
+inline bool RasterizeCoveredWith(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+    // A polygon has one span a row, so the spans of a batch never share coverage bits.
+    Batch.count = 0;
+    const bool drawn = ScanPolygon(
+        polygon, [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
+            const SpanCoverage coverage = CoverageOfSpan(y, x0, x0 + n);
+            if (coverage == SpanCoverage::Covered) return;
+            const int32_t lane = Batch.count++;
+            Batch.n[lane] = n, Batch.x0[lane] = x0, Batch.y[lane] = y;
+            Batch.open[lane] = coverage == SpanCoverage::Open;
+            Batch.rowIz[lane] = rowIz, Batch.rowUz[lane] = rowUz, Batch.rowVz[lane] = rowVz;
+            if (Batch.count == SpanBatchSize) DrawSpanBatch(frameBuffer);
+        });
+    if (Batch.count > 0) DrawSpanBatch(frameBuffer);
+    return drawn;
 }
-const SpanBatchDrawer DrawSpanBatch = ChooseSpanBatchDrawer();
+bool RasterizeCoveredScalar(const ClipPolygon& polygon, uint32_t* frameBuffer) {
+    return RasterizeCoveredWith<DrawSpanBatchScalar>(polygon, frameBuffer);
+}
+#if defined(__x86_64__) || defined(__i386__)
+// The whole polygon in the instruction set of its runs: the scanline loop's coverage masks
+// with BMI2's shifts, and the batches inlined.
+__attribute__((target("avx2,bmi,bmi2"), flatten)) bool RasterizeCoveredAvx2(const ClipPolygon& polygon,
+                                                                          uint32_t* frameBuffer) {
+    return RasterizeCoveredWith<DrawSpanBatchAvx2>(polygon, frameBuffer);
+}
+__attribute__((target("avx512f,bmi,bmi2"), flatten)) bool RasterizeCoveredAvx512(const ClipPolygon& polygon,
+                                                                             uint32_t* frameBuffer) {
+    return RasterizeCoveredWith<DrawSpanBatchAvx512>(polygon, frameBuffer);
+}
+#endif
+
+// The one for the fastest run drawer the CPU offers, chosen once.
+using CoveredRasterizer = bool (*)(const ClipPolygon& polygon, uint32_t* frameBuffer);
+CoveredRasterizer ChooseCoveredRasterizer() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    const bool bmi = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    if (bmi && UncoveredRunDrawerFor(RunDrawerKind::Avx512)) return RasterizeCoveredAvx512;
+    if (bmi && UncoveredRunDrawerFor(RunDrawerKind::Avx2)) return RasterizeCoveredAvx2;
+#endif
+    return RasterizeCoveredScalar;
+}
+const CoveredRasterizer RasterizeCovered = ChooseCoveredRasterizer();
 
 } // namespace
 
@@ -596,20 +632,7 @@ bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
 }
 
 bool RasterizePolygonCovered(const ClipPolygon& polygon, uint32_t* frameBuffer) {
-    // A polygon has one span a row, so the spans of a batch never share coverage bits.
-    Batch.count = 0;
-    const bool drawn = ScanPolygon(
-        polygon, [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
-            const SpanCoverage coverage = CoverageOfSpan(y, x0, x0 + n);
-            if (coverage == SpanCoverage::Covered) return;
-            const int32_t lane = Batch.count++;
-            Batch.n[lane] = n, Batch.x0[lane] = x0, Batch.y[lane] = y;
-            Batch.open[lane] = coverage == SpanCoverage::Open;
-            Batch.rowIz[lane] = rowIz, Batch.rowUz[lane] = rowUz, Batch.rowVz[lane] = rowVz;
-            if (Batch.count == SpanBatchSize) DrawSpanBatch(frameBuffer);
-        });
-    if (Batch.count > 0) DrawSpanBatch(frameBuffer);
-    return drawn;
+    return RasterizeCovered(polygon, frameBuffer);
 }
 
 void DrawSpan(int32_t n, float uz, float vz, float iz, uint32_t* first) {
