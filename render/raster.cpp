@@ -395,6 +395,15 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) inline void Store(int32_t (
 __attribute__((target("avx512f,avx512dq,avx512vl"))) inline __m256i RunStep16(__m256i x) {
     return _mm256_srai_epi32(_mm256_add_epi32(x, _mm256_srli_epi32(_mm256_srai_epi32(x, 31), 28)), 4);
 }
+// 1 / r for a partial run of r pixels (none for 0).
+alignas(64) constexpr double TailReciprocals[RunLength] = {
+    0.0,     1.0,     1.0 / 2,  1.0 / 3,  1.0 / 4,  1.0 / 5,  1.0 / 6,  1.0 / 7,
+    1.0 / 8, 1.0 / 9, 1.0 / 10, 1.0 / 11, 1.0 / 12, 1.0 / 13, 1.0 / 14, 1.0 / 15};
+__attribute__((target("avx512f,avx512dq,avx512vl"))) inline __m256i TruncateTailStep(__m512d x,
+                                                                                     __m512d reciprocal) {
+    const __m512d away = _mm512_or_pd(_mm512_and_pd(x, _mm512_set1_pd(-0.0)), _mm512_set1_pd(0x1p-20));
+    return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(x, reciprocal), away));
+}
 __attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(SpanBatch& b) {
     const GradientSet& g = ScreenGradients;
     const __m512d fixedOne = _mm512_set1_pd(FixedOne);
@@ -416,9 +425,11 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(S
     Store(b.v[0], lastV);
 
     const __m256i runs = _mm256_srli_epi32(n, 4);
-    int32_t mostRuns = 0;
-    for (int32_t lane = 0; lane < b.count; ++lane)
-        mostRuns = std::max(mostRuns, b.n[lane] / RunLength);
+    const __m256i counted = _mm256_maskz_mov_epi32(__mmask8((1u << b.count) - 1u), runs);
+    __m128i most = _mm_max_epu32(_mm256_castsi256_si128(counted), _mm256_extracti128_si256(counted, 1));
+    most = _mm_max_epu32(most, _mm_shuffle_epi32(most, 0x4E));
+    most = _mm_max_epu32(most, _mm_shuffle_epi32(most, 0xB1));
+    const int32_t mostRuns = _mm_cvtsi128_si32(most);
     for (int32_t k = 1; k <= mostRuns; ++k) {
         const __mmask8 stepping = _mm256_cmpge_epi32_mask(runs, _mm256_set1_epi32(k));
         iz = _mm256_mask_blend_ps(stepping, iz, _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(iz), izRun)));
@@ -434,17 +445,20 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) void FindBoundariesAvx512(S
         lastU = _mm256_mask_blend_epi32(stepping, lastU, u);
         lastV = _mm256_mask_blend_epi32(stepping, lastV, v);
     }
-    // The partial run's step: an int32 difference over a length of 1 to 15 divides exactly
-    // in double (a quotient that is not whole lies at least 1/15 from the next integer, far
-    // beyond the rounding), so the truncated quotient is the integer division's.
-    const __m512d r = _mm512_cvtepi32_pd(_mm256_and_si256(n, _mm256_set1_epi32(RunLength - 1)));
+    const __m256i rest = _mm256_and_si256(n, _mm256_set1_epi32(RunLength - 1));
+    const __m512d r = _mm512_cvtepi32_pd(rest);
     q = _mm512_div_pd(fixedOne, _mm512_add_pd(_mm512_cvtps_pd(iz), _mm512_mul_pd(r, izdx)));
     const __m256i uEnd = Truncate(_mm512_mul_pd(q, _mm512_add_pd(_mm512_cvtps_pd(uz), _mm512_mul_pd(r, uzdx))));
     const __m256i vEnd = Truncate(_mm512_mul_pd(q, _mm512_add_pd(_mm512_cvtps_pd(vz), _mm512_mul_pd(r, vzdx))));
-    const __m512d du = _mm512_div_pd(_mm512_cvtepi32_pd(_mm256_sub_epi32(uEnd, lastU)), r);
-    const __m512d dv = _mm512_div_pd(_mm512_cvtepi32_pd(_mm256_sub_epi32(vEnd, lastV)), r);
-    Store(b.tailDu, _mm512_cvttpd_epi32(du));
-    Store(b.tailDv, _mm512_cvttpd_epi32(dv));
+    // The partial run's step, an int32 difference x over its length r of 1 to 15, as the
+    // integer division truncates it: x times the rounded 1/r lies within 2^-21 of x / r
+    // (|x| <= 2^31, two roundings of 2^-53), and a quotient that is not whole lies at least
+    // 1/15 from the integers around it; 2^-20 further from zero lifts a whole one that came
+    // out just short of itself, and carries no other past the next integer.
+    const __m512d reciprocal = _mm512_permutex2var_pd(_mm512_load_pd(TailReciprocals), _mm512_cvtepi32_epi64(rest),
+                                                      _mm512_load_pd(TailReciprocals + 8));
+    Store(b.tailDu, TruncateTailStep(_mm512_cvtepi32_pd(_mm256_sub_epi32(uEnd, lastU)), reciprocal));
+    Store(b.tailDv, TruncateTailStep(_mm512_cvtepi32_pd(_mm256_sub_epi32(vEnd, lastV)), reciprocal));
 }
 #pragma GCC diagnostic pop
 #endif
