@@ -172,13 +172,16 @@ const CachedVertex& FetchVertex(int32_t index) {
         if (!(s > 0.0)) sides |= 1u << (4 + k);
     }
     out.sides = sides;
+    out.sx = ProjectToScreen(out.x, out.z, ViewWidth / 2);
+    out.sy = ProjectToScreen(out.y, out.z, ViewHeight / 2);
     return out;
 }
 
-ClipVertex MakeClipVertex(const CachedVertex& v, float u, float tv) {
+// The vertex with x and y given: camera space, or on the screen.
+ClipVertex MakeClipVertex(const CachedVertex& v, float x, float y, float u, float tv) {
     ClipVertex out;
-    out.x = v.x;
-    out.y = v.y;
+    out.x = x;
+    out.y = y;
     out.z = v.z;
     out.u = u;
     out.v = tv;
@@ -189,6 +192,12 @@ ClipVertex MakeClipVertex(const CachedVertex& v, float u, float tv) {
 // Whether every pixel the projected polygon can write is covered: the rows from ceil of
 // its top to ceil of its bottom less one, the columns after floor of its left edge up to
 // floor of its right, each widened by one for the 16.16 edge stepping.
+bool OnCoveredPixelsOnly(float xMin, float xMax, float yMin, float yMax) {
+    constexpr float Limit = 1e6f; // also false for a NaN
+    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
+    return RectCovered(int32_t(std::floor(xMin)) - 1, int32_t(std::floor(yMin)) - 1,
+                       int32_t(std::floor(xMax)) + 1, int32_t(std::ceil(yMax)) + 1);
+}
 bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
     float xMin = polygon.vertices[0].x, xMax = xMin;
     float yMin = polygon.vertices[0].y, yMax = yMin;
@@ -198,10 +207,7 @@ bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
         yMin = std::min(yMin, polygon.vertices[i].y);
         yMax = std::max(yMax, polygon.vertices[i].y);
     }
-    constexpr float Limit = 1e6f; // also false for a NaN
-    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
-    return RectCovered(int32_t(std::floor(xMin)) - 1, int32_t(std::floor(yMin)) - 1,
-                       int32_t(std::floor(xMax)) + 1, int32_t(std::ceil(yMax)) + 1);
+    return OnCoveredPixelsOnly(xMin, xMax, yMin, yMax);
 }
 
 // DrawMapPolygon for the front-to-back walk; the back-face test is the caller's.
@@ -215,21 +221,25 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
     const uint32_t outside = (all >> 4) & AllPlanes;
     if (outside & ~keep) return; // rejected by a plane
 
-    const ClipVertex first = MakeClipVertex(a, polygon.u[0], polygon.v[0]);
-    const ClipVertex second = MakeClipVertex(b, polygon.u[1], polygon.v[1]);
-    const ClipVertex third = MakeClipVertex(c, polygon.u[2], polygon.v[2]);
     ClipPolygon clipped;
     if (keep == AllPlanes) {
+        // Nothing to clip: the vertices' own projections, and ProjectPolygon's near test.
+        if (a.z < NearDepth || b.z < NearDepth || c.z < NearDepth) return;
+        if (OnCoveredPixelsOnly(std::min({a.sx, b.sx, c.sx}), std::max({a.sx, b.sx, c.sx}),
+                                std::min({a.sy, b.sy, c.sy}), std::max({a.sy, b.sy, c.sy})))
+            return;
         clipped.count = 3;
-        clipped.vertices[0] = first;
-        clipped.vertices[1] = second;
-        clipped.vertices[2] = third;
+        clipped.vertices[0] = MakeClipVertex(a, a.sx, a.sy, polygon.u[0], polygon.v[0]);
+        clipped.vertices[1] = MakeClipVertex(b, b.sx, b.sy, polygon.u[1], polygon.v[1]);
+        clipped.vertices[2] = MakeClipVertex(c, c.sx, c.sy, polygon.u[2], polygon.v[2]);
     } else {
-        clipped = ClipToFrustum(first, second, third, FrustumPlanes);
+        clipped = ClipToFrustum(MakeClipVertex(a, a.x, a.y, polygon.u[0], polygon.v[0]),
+                                MakeClipVertex(b, b.x, b.y, polygon.u[1], polygon.v[1]),
+                                MakeClipVertex(c, c.x, c.y, polygon.u[2], polygon.v[2]), FrustumPlanes);
         if (clipped.count < 3) return;
+        if (!ProjectPolygon(clipped)) return;
+        if (OnCoveredPixelsOnly(clipped)) return;
     }
-    if (!ProjectPolygon(clipped)) return;
-    if (OnCoveredPixelsOnly(clipped)) return;
 
     const Texture& texture = *polygon.texture;
     TextureBinding.texels = texture.pixels.get();

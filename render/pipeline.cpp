@@ -36,8 +36,8 @@ bool ProjectPolygon(ClipPolygon& polygon) {
     for (int32_t i = 0; i < polygon.count; ++i) {
         ClipVertex& v = polygon.vertices[i];
         if (v.z < NearDepth) return false;
-        v.x = float(double(FocalLength) * v.x / v.z + halfWidth);
-        v.y = float(double(FocalLength) * v.y / v.z + halfHeight);
+        v.x = ProjectToScreen(v.x, v.z, halfWidth);
+        v.y = ProjectToScreen(v.y, v.z, halfHeight);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "geometry/plane.h"
+#include "geometry/projection.h"
 #include "render/render.h"
 #include "scene/map.h"
 
@@ -40,6 +41,11 @@ inline void TransformPosition(const MapVertex& vertex, float& outX, float& outY,
     outX = float(x * m[0] + y * m[4] + z * m[8] + m[12]);
     outY = float(x * m[1] + y * m[5] + z * m[9] + m[13]);
     outZ = float(x * m[2] + y * m[6] + z * m[10] + m[14]);
+}
+// A camera-space coordinate (x or y) at depth z on the screen, half the view's width or
+// height (as an integer) added.
+inline float ProjectToScreen(float c, float z, int32_t half) {
+    return float(double(FocalLength) * c / z + half);
 }
 // Projects to screen pixels in place. False, and the polygon is not to be drawn, when
 // any vertex lies nearer than NearDepth: there is no near clipping.

@@ -79,6 +79,7 @@ struct CachedNode {
 struct CachedVertex {
     float x, y, z;  // camera space, bit-identical to TransformVertex
     uint32_t sides; // bit k: inside or on frustum plane k; bit 4 + k: outside or on
+    float sx, sy;   // on the screen, as ProjectPolygon puts it (meaningless nearer than NearDepth)
 };
 
 struct MapRenderCache {
