@@ -477,8 +477,9 @@ SpanBatch Batch;
 // is skipped, and a partly covered one gives each open pixel the texel the whole run gives
 // it. Each span's pixels are then covered. Instantiated once per run drawer, which is
 // inlined: a call per run costs about as much as a window's texel fetch.
-template <RunKernel Run> inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
-    FindSpanBoundaries(Batch);
+template <RunKernel Run, SpanBoundaryKernel FindBoundaries>
+inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
+    FindBoundaries(Batch);
     // A copy: the pixel stores could alias the global, which would be read again after each.
     const TexelSource texels = TextureBinding;
     const auto DrawTexelRunUncovered = [&](int32_t u, int32_t v, int32_t du, int32_t dv,
@@ -527,17 +528,22 @@ template <RunKernel Run> inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
     Batch.count = 0;
 }
 
+// The boundary kernel chosen for the CPU, for the batch drawers that do not inline one.
+void FindChosenBoundaries(SpanBatch& batch) {
+    FindSpanBoundaries(batch);
+}
+
 void DrawSpanBatchScalar(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<RunScalar>(frameBuffer);
+    DrawSpanBatchWith<RunScalar, FindChosenBoundaries>(frameBuffer);
 }
 #if defined(__x86_64__) || defined(__i386__)
 // flatten: the drawer's instruction set is this function's, so it may be inlined here but not
 // into the template on its own.
 __attribute__((target("avx2"), flatten)) void DrawSpanBatchAvx2(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<RunAvx2>(frameBuffer);
+    DrawSpanBatchWith<RunAvx2, FindChosenBoundaries>(frameBuffer);
 }
-__attribute__((target("avx512f"), flatten)) void DrawSpanBatchAvx512(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<RunAvx512>(frameBuffer);
+__attribute__((target("avx512f,avx512dq,avx512vl"), flatten)) void DrawSpanBatchAvx512(uint32_t* frameBuffer) {
+    DrawSpanBatchWith<RunAvx512, FindBoundariesAvx512>(frameBuffer);
 }
 #endif
 
@@ -569,8 +575,8 @@ __attribute__((target("avx2,bmi,bmi2"), flatten)) bool RasterizeCoveredAvx2(cons
                                                                           uint32_t* frameBuffer) {
     return RasterizeCoveredWith<DrawSpanBatchAvx2>(polygon, frameBuffer);
 }
-__attribute__((target("avx512f,bmi,bmi2"), flatten)) bool RasterizeCoveredAvx512(const ClipPolygon& polygon,
-                                                                             uint32_t* frameBuffer) {
+__attribute__((target("avx512f,avx512dq,avx512vl,bmi,bmi2"), flatten)) bool RasterizeCoveredAvx512(
+    const ClipPolygon& polygon, uint32_t* frameBuffer) {
     return RasterizeCoveredWith<DrawSpanBatchAvx512>(polygon, frameBuffer);
 }
 #endif
@@ -581,7 +587,8 @@ CoveredRasterizer ChooseCoveredRasterizer() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     const bool bmi = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    if (bmi && UncoveredRunDrawerFor(RunDrawerKind::Avx512)) return RasterizeCoveredAvx512;
+    if (bmi && UncoveredRunDrawerFor(RunDrawerKind::Avx512) && SpanBoundaryKernelFor(RunDrawerKind::Avx512))
+        return RasterizeCoveredAvx512;
     if (bmi && UncoveredRunDrawerFor(RunDrawerKind::Avx2)) return RasterizeCoveredAvx2;
 #endif
     return RasterizeCoveredScalar;
