@@ -472,7 +472,6 @@ const SpanBoundaryKernel FindSpanBoundaries = ChooseBoundaryKernel();
 
 SpanBatch Batch;
 
-
 // The batch's spans, pixel by pixel only where the coverage is open: a run wholly covered
 // is skipped, and a partly covered one gives each open pixel the texel the whole run gives
 // it. Each span's pixels are then covered. Instantiated once per run drawer, which is
@@ -609,6 +608,7 @@ SpanBoundaryKernel SpanBoundaryKernelFor(RunDrawerKind kind) {
 }
 
 namespace {
+// The run kernels on their own, reading the bound texture.
 void DrawTexelRunUncoveredScalar(int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
                                  uint32_t open) {
     RunScalar(TextureBinding, u, v, du, dv, first, open);
