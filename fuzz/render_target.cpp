@@ -1,11 +1,11 @@
 // The renderer on a fuzzed map, camera and keys, frame after frame, into a frame with guard
 // rows above and below, through the painter's walk and then the front-to-back walk, which
-// must give the same pixels. Where the map's coordinates are of a sane size, the outermost
-// rows and columns are guards as well: clipping keeps every polygon 2 pixels inside the
-// edges, and a span running past either end of a row would land in column 0 or the last
-// column. A coordinate near 1e17 loses that margin to float rounding in the clip (the spans
-// are still held inside the frame), so maps the render cache refuses for their size are
-// checked against the guard rows alone.
+// must give the same pixels. Where the map's coordinates, as the view sees them, are of a
+// sane size, the outermost rows and columns are guards as well: clipping keeps every polygon
+// 2 pixels inside the edges, and a span running past either end of a row would land in
+// column 0 or the last column. A coordinate near 1e17, or a camera matrix that stretches the
+// map by 1e25, loses that margin to float rounding in the clip (the spans are still held
+// inside the frame), so such frames are checked against the guard rows alone.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -77,11 +77,15 @@ void FuzzRenderer(FuzzInput bytes) {
     static std::vector<uint32_t> surface(Guard + size_t(W) * H + Guard);
     static std::vector<uint32_t> fast(size_t(W) * H);
     const bool cached = PrepareMapRender(*map);
-    bool marginHolds = true;
+    bool saneMap = true;
+    float extent[3] = {};
     for (int32_t i = 0; i < map->vertexCount; ++i) {
         const MapVertex& v = map->vertices[i];
-        marginHolds = marginHolds && std::fabs(v.x) < MaxCachedCoordinate &&
-                      std::fabs(v.y) < MaxCachedCoordinate && std::fabs(v.z) < MaxCachedCoordinate;
+        saneMap = saneMap && std::fabs(v.x) < MaxCachedCoordinate &&
+                  std::fabs(v.y) < MaxCachedCoordinate && std::fabs(v.z) < MaxCachedCoordinate;
+        extent[0] = std::max(extent[0], std::fabs(v.x));
+        extent[1] = std::max(extent[1], std::fabs(v.y));
+        extent[2] = std::max(extent[2], std::fabs(v.z));
     }
     std::fill(surface.begin(), surface.end(), GuardValue);
     static constexpr WPARAM Keys[] = {0, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_INSERT, VK_DELETE};
@@ -92,7 +96,7 @@ void FuzzRenderer(FuzzInput bytes) {
         }
         std::fill(surface.begin() + Guard, surface.end() - Guard, 0);
         RenderScenePainter(CameraMatrix, *map, surface.data() + Guard);
-        CheckFrame(surface, Guard, GuardValue, marginHolds);
+        CheckFrame(surface, Guard, GuardValue, saneMap && ViewKeepsMargin(extent));
         if (!cached) continue;
         std::fill(fast.begin(), fast.end(), 0);
         RenderScene(CameraMatrix, *map, fast.data());

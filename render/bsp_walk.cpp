@@ -53,6 +53,19 @@ bool PrepareMapRender(Map& map) {
     return map.renderCache != nullptr;
 }
 
+bool ViewKeepsMargin(const float extent[3]) {
+    // A rotation takes a point within MaxCachedCoordinate on each axis at most sqrt(3) times
+    // as far along any axis.
+    constexpr double Limit = 1.7320508075688772 * double(MaxCachedCoordinate);
+    const float* m = ViewMatrix.m;
+    for (int i = 0; i < 3; ++i) {
+        const double reach = std::fabs(double(m[i])) * extent[0] + std::fabs(double(m[4 + i])) * extent[1] +
+                             std::fabs(double(m[8 + i])) * extent[2];
+        if (!(reach <= Limit)) return false; // also for a NaN
+    }
+    return true;
+}
+
 namespace {
 
 void DrawNodePolygons(const MapNode& node, uint32_t* frameBuffer, const Map& map) {

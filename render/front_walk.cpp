@@ -317,6 +317,12 @@ void WalkNode(int32_t index, uint32_t planes) {
 bool DrawSceneFrontToBack(const Map& map, uint32_t* frameBuffer) {
     MapRenderCache* cache = map.renderCache.get();
     if (!cache || !frameBuffer || cache->nodeCount == 0) return false;
+    // The walk's early stop relies on every polygon's pixels lying inside the writable set.
+    const CachedNode& root = cache->nodes[0];
+    const float extent[3] = {std::max(std::fabs(root.lo[0]), std::fabs(root.hi[0])),
+                             std::max(std::fabs(root.lo[1]), std::fabs(root.hi[1])),
+                             std::max(std::fabs(root.lo[2]), std::fabs(root.hi[2]))};
+    if (root.hasBox && !ViewKeepsMargin(extent)) return false;
     if (!BeginCoverage(ViewWidth, ViewHeight)) return false;
     if (++cache->frame == 0) {
         // After 2^32 frames the numbers wrap: forget every vertex once.

@@ -8,6 +8,7 @@
 struct Map;
 
 // Draws the map with ViewMatrix and CameraPosition() of this frame already set. False,
-// with nothing drawn, when the map has no render cache or the view is larger than the
-// coverage record holds; the caller then draws with the painter's walk.
+// with nothing drawn, when the map has no render cache, the view is larger than the
+// coverage record holds or stretches the map too far (ViewKeepsMargin); the caller then
+// draws with the painter's walk.
 bool DrawSceneFrontToBack(const Map& map, uint32_t* frameBuffer);

@@ -33,5 +33,12 @@ void RenderScenePainter(const Matrix4& camera, const Map& map, uint32_t* frameBu
 // MaxCachedCoordinate or more, where the walk's early stop is no longer exact.
 inline constexpr float MaxCachedCoordinate = 1e5f;
 bool PrepareMapRender(Map& map);
+// Whether this frame's view (ViewMatrix) keeps the clip's rounding sub-pixel for a map whose
+// coordinates along each axis stay within +-extent: it may turn and move the map but not
+// stretch it further from the camera's axes than a rotation of a map inside
+// MaxCachedCoordinate could. A camera matrix far from a rotation (any 16 floats reach
+// vexmont-shot and the benchmark) can carry the map's polygons to the frame's edge columns;
+// RenderScene then draws through the painter's walk.
+bool ViewKeepsMargin(const float extent[3]);
 // Draws one subtree in painter's order as seen from CameraPosition().
 void DrawBspNode(const MapNode& node, uint32_t* frameBuffer, const Map& map);
