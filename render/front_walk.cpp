@@ -159,8 +159,8 @@ template <typename Box> bool BoxMayShow(const Box& node, uint32_t& planes) {
 const CachedVertex& FetchVertex(int32_t index) {
     MapRenderCache& cache = *Walk.cache;
     CachedVertex& out = cache.vertices[index];
-    if (cache.vertexFrame[index] == cache.frame) return out;
-    cache.vertexFrame[index] = cache.frame;
+    if (out.frame == cache.frame) return out;
+    out.frame = cache.frame;
     const MapVertex& vertex = Walk.map->vertices[index];
     TransformPosition(vertex, out.x, out.y, out.z);
     uint32_t sides = 0;
@@ -326,7 +326,8 @@ bool DrawSceneFrontToBack(const Map& map, uint32_t* frameBuffer) {
     if (!BeginCoverage(ViewWidth, ViewHeight)) return false;
     if (++cache->frame == 0) {
         // After 2^32 frames the numbers wrap: forget every vertex once.
-        std::fill_n(cache->vertexFrame.get(), cache->vertexCount, 0u);
+        for (int32_t i = 0; i < cache->vertexCount; ++i)
+            cache->vertices[i].frame = 0;
         cache->frame = 1;
     }
     Walk.map = &map;

@@ -171,10 +171,7 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
     cache->groupCount = int32_t(groups);
     cache->groups = NewArray<CachedGroup>(groups);
     cache->vertices = NewArray<CachedVertex>(map.vertexCount);
-    cache->vertexFrame = NewArray<uint32_t>(map.vertexCount);
-    if (!cache->nodes || !cache->polygons || !cache->groups || !cache->vertices ||
-        !cache->vertexFrame)
-        return nullptr;
+    if (!cache->nodes || !cache->polygons || !cache->groups || !cache->vertices) return nullptr;
     // Frame numbers start at 1, so that no vertex counts as filled before the first frame.
     cache->frame = 0;
     cache->padded = NewArray<PaddedTexture>(map.textureCount);

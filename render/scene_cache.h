@@ -76,10 +76,12 @@ struct CachedNode {
 };
 
 // One vertex as this frame sees it; valid while `frame` equals the walk's frame number.
-struct CachedVertex {
+// Half a cache line, so that a vertex's test and its values are one read.
+struct alignas(32) CachedVertex {
     float x, y, z;  // camera space, bit-identical to TransformVertex
     uint32_t sides; // bit k: inside or on frustum plane k; bit 4 + k: outside or on
     float sx, sy;   // on the screen, as ProjectPolygon puts it (meaningless nearer than NearDepth)
+    uint32_t frame; // the walk's frame number when these were filled in; 0 for none yet
 };
 
 struct MapRenderCache {
@@ -91,7 +93,6 @@ struct MapRenderCache {
     std::unique_ptr<CachedGroup[]> groups;
     int32_t vertexCount = 0;
     std::unique_ptr<CachedVertex[]> vertices;
-    std::unique_ptr<uint32_t[]> vertexFrame; // frame number each vertex was last filled in
     uint32_t frame = 0;
     std::unique_ptr<PaddedTexture[]> padded; // per texture slot; rows null where none
 };
