@@ -527,27 +527,13 @@ inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
     Batch.count = 0;
 }
 
-// The boundary kernel chosen for the CPU, for the batch drawers that do not inline one.
+// The boundary kernel chosen for the CPU, for the rasterizers that do not inline one.
 void FindChosenBoundaries(SpanBatch& batch) {
     FindSpanBoundaries(batch);
 }
 
-void DrawSpanBatchScalar(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<RunScalar, FindChosenBoundaries>(frameBuffer);
-}
-#if defined(__x86_64__) || defined(__i386__)
-// flatten: the drawer's instruction set is this function's, so it may be inlined here but not
-// into the template on its own.
-__attribute__((target("avx2"), flatten)) void DrawSpanBatchAvx2(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<RunAvx2, FindChosenBoundaries>(frameBuffer);
-}
-__attribute__((target("avx512f,avx512dq,avx512vl"), flatten)) void DrawSpanBatchAvx512(uint32_t* frameBuffer) {
-    DrawSpanBatchWith<RunAvx512, FindBoundariesAvx512>(frameBuffer);
-}
-#endif
-
-// RasterizePolygonCovered with one kind of batch drawer.
-template <void (*DrawSpanBatch)(uint32_t*)>
+// RasterizePolygonCovered with one kind of run drawer and boundary kernel.
+template <RunKernel Run, SpanBoundaryKernel FindBoundaries>
 inline bool RasterizeCoveredWith(const ClipPolygon& polygon, uint32_t* frameBuffer) {
     // A polygon has one span a row, so the spans of a batch never share coverage bits.
     Batch.count = 0;
@@ -559,24 +545,26 @@ inline bool RasterizeCoveredWith(const ClipPolygon& polygon, uint32_t* frameBuff
             Batch.n[lane] = n, Batch.x0[lane] = x0, Batch.y[lane] = y;
             Batch.open[lane] = coverage == SpanCoverage::Open;
             Batch.rowIz[lane] = rowIz, Batch.rowUz[lane] = rowUz, Batch.rowVz[lane] = rowVz;
-            if (Batch.count == SpanBatchSize) DrawSpanBatch(frameBuffer);
+            if (Batch.count == SpanBatchSize) DrawSpanBatchWith<Run, FindBoundaries>(frameBuffer);
         });
-    if (Batch.count > 0) DrawSpanBatch(frameBuffer);
+    if (Batch.count > 0) DrawSpanBatchWith<Run, FindBoundaries>(frameBuffer);
     return drawn;
 }
 bool RasterizeCoveredScalar(const ClipPolygon& polygon, uint32_t* frameBuffer) {
-    return RasterizeCoveredWith<DrawSpanBatchScalar>(polygon, frameBuffer);
+    return RasterizeCoveredWith<RunScalar, FindChosenBoundaries>(polygon, frameBuffer);
 }
 #if defined(__x86_64__) || defined(__i386__)
 // The whole polygon in the instruction set of its runs: the scanline loop's coverage masks
-// with BMI2's shifts, and the batches inlined.
+// with BMI2's shifts, the batches, their boundary kernel where it has the same instruction
+// set, and the run drawer all inlined. flatten: the drawer's instruction set is this
+// function's, so it may be inlined here but not into the templates on their own.
 __attribute__((target("avx2,bmi,bmi2"), flatten)) bool RasterizeCoveredAvx2(const ClipPolygon& polygon,
                                                                           uint32_t* frameBuffer) {
-    return RasterizeCoveredWith<DrawSpanBatchAvx2>(polygon, frameBuffer);
+    return RasterizeCoveredWith<RunAvx2, FindChosenBoundaries>(polygon, frameBuffer);
 }
 __attribute__((target("avx512f,avx512dq,avx512vl,bmi,bmi2"), flatten)) bool RasterizeCoveredAvx512(
     const ClipPolygon& polygon, uint32_t* frameBuffer) {
-    return RasterizeCoveredWith<DrawSpanBatchAvx512>(polygon, frameBuffer);
+    return RasterizeCoveredWith<RunAvx512, FindBoundariesAvx512>(polygon, frameBuffer);
 }
 #endif
 

@@ -9,8 +9,8 @@
 //   - each node's polygons in groups of up to PolygonGroupSize in their order, each with
 //     the box of its vertices: one box test can skip a group that lies off the view or on
 //     covered pixels, where the subtree's box, spread over much of the map, cannot;
-//   - the per-frame vertex cache: a camera-space position and its frustum sides, filled
-//     the first time a frame needs the vertex;
+//   - the per-frame vertex cache: a camera-space position, its frustum sides and its place
+//     on the screen, filled the first time a frame needs the vertex;
 //   - for textures that suit it, their rows with the ends wrapped around (TexelSource in
 //     render/raster.h), from which a run of texels magnified on the screen is read at once.
 // It is made after the textures are loaded and read-only then, like the map. A polygon whose
