@@ -70,27 +70,35 @@ inline uint64_t CoverageWordMask(int32_t lo, int32_t hi) {
     return upper & ~((1ull << lo) - 1);
 }
 // How much of pixels x0 .. x1 - 1 of row y is covered (x0 < x1, both inside the row), in one
-// pass over the row's words.
+// pass over the row's words. A span found wholly open is covered at once, since every one of
+// its pixels is about to be written; the rasterizer covers a partly covered span itself once
+// its open pixels are written.
 enum class SpanCoverage { Open, Partly, Covered };
-inline SpanCoverage CoverageOfSpan(int32_t y, int32_t x0, int32_t x1) {
+inline SpanCoverage ClaimSpan(int32_t y, int32_t x0, int32_t x1) {
     if (Coverage.rowOpen[y] == 0) return SpanCoverage::Covered;
-    const uint64_t* row = CoverageRow(y);
+    uint64_t* row = Coverage.words + size_t(y) * size_t(Coverage.stride);
     const int32_t first = x0 >> 6, last = (x1 - 1) >> 6;
     const uint64_t head = CoverageWordMask(x0 & 63, 64), tail = CoverageWordMask(0, ((x1 - 1) & 63) + 1);
-    uint64_t all, any;
     if (first == last) {
-        const uint64_t bits = row[first] & head & tail;
-        all = bits | ~(head & tail);
-        any = bits;
+        const uint64_t mask = head & tail, bits = row[first] & mask;
+        if (bits != 0) return bits == mask ? SpanCoverage::Covered : SpanCoverage::Partly;
+        row[first] |= mask;
     } else {
-        all = (row[first] | ~head) & (row[last] | ~tail);
-        any = (row[first] & head) | (row[last] & tail);
+        uint64_t all = (row[first] | ~head) & (row[last] | ~tail);
+        uint64_t any = (row[first] & head) | (row[last] & tail);
         for (int32_t w = first + 1; w < last; ++w) {
             all &= row[w];
             any |= row[w];
         }
+        if (any != 0) return all == ~0ull ? SpanCoverage::Covered : SpanCoverage::Partly;
+        row[first] |= head;
+        for (int32_t w = first + 1; w < last; ++w)
+            row[w] = ~0ull;
+        row[last] |= tail;
     }
-    return all == ~0ull ? SpanCoverage::Covered : any == 0 ? SpanCoverage::Open : SpanCoverage::Partly;
+    Coverage.rowOpen[y] -= x1 - x0;
+    Coverage.open -= x1 - x0;
+    return SpanCoverage::Open;
 }
 // Covers pixels x0 .. x1 - 1 of row y, of which `opened` were open.
 inline void CoverSpan(int32_t y, int32_t x0, int32_t x1, int32_t opened) {

@@ -474,8 +474,9 @@ SpanBatch Batch;
 
 // The batch's spans, pixel by pixel only where the coverage is open: a run wholly covered
 // is skipped, and a partly covered one gives each open pixel the texel the whole run gives
-// it. Each span's pixels are then covered. Instantiated once per run drawer, which is
-// inlined: a call per run costs about as much as a window's texel fetch.
+// it. A partly covered span is covered here; an open one was when it was found.
+// Instantiated once per run drawer, which is inlined: a call per run costs about as much
+// as a window's texel fetch.
 template <RunKernel Run, SpanBoundaryKernel FindBoundaries>
 inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
     FindBoundaries(Batch);
@@ -522,7 +523,7 @@ inline void DrawSpanBatchWith(uint32_t* frameBuffer) {
             }
         }
         RenderCount.pixelsWritten += written;
-        CoverSpan(y, x0, x0 + n, written);
+        if (!Batch.open[lane]) CoverSpan(y, x0, x0 + n, written); // an open one was claimed
     }
     Batch.count = 0;
 }
@@ -539,7 +540,7 @@ inline bool RasterizeCoveredWith(const ClipPolygon& polygon, uint32_t* frameBuff
     Batch.count = 0;
     const bool drawn = ScanPolygon(
         polygon, [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
-            const SpanCoverage coverage = CoverageOfSpan(y, x0, x0 + n);
+            const SpanCoverage coverage = ClaimSpan(y, x0, x0 + n);
             if (coverage == SpanCoverage::Covered) return;
             const int32_t lane = Batch.count++;
             Batch.n[lane] = n, Batch.x0[lane] = x0, Batch.y[lane] = y;
