@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The figures of the README's Performance section, measured again: vexmont-bench with the
-# OpenGL peer on the demo and the three generated maps (spin path), on the largest map from
-# 12 cameras spread over it, and on a real building from 12 cameras where Debian's
-# assimp-testmodels is installed. Every measurement is made ROUNDS times, the rounds one after
-# another, and each row of the table is the run with the median peer / ours of its map: on a
-# shared machine a single run can meet a busy moment on either side. The JSON goes to
-# build/bench-results/ (NAME.ROUND.json); the table is printed in the README's form and
+# OpenGL peer on the demo and the three generated maps (spin path), on the 20k room and the
+# largest map from 12 cameras spread over each, and on a real building from 12 cameras where
+# Debian's assimp-testmodels is installed. Every measurement is made ROUNDS times, the rounds
+# one after another, and each row of the table is the run with the median peer / ours of its
+# map: on a shared machine a single run can meet a busy moment on either side. The JSON goes
+# to build/bench-results/ (NAME.ROUND.json); the table is printed in the README's form and
 # docs/performance.png is drawn from the same runs.
 #   scripts/bench.sh [FRAMES]      (default 300 frames a map; ROUNDS=3; leave the machine quiet)
 set -euo pipefail
@@ -32,9 +32,11 @@ for round in $(seq "$rounds"); do
         echo "round $round: measuring $map" >&2
         "$bench" --dir "build/$map" --frames "$frames" --peer --json >"$out/$name.$round.json"
     done
-    echo "round $round: measuring maps/max from 12 cameras" >&2
-    "$bench" --dir build/maps/max --frames "$((frames / 12 * 12))" --cameras 12 --peer --json \
-        >"$out/max-cameras.$round.json"
+    for map in 20k max; do
+        echo "round $round: measuring maps/$map from 12 cameras" >&2
+        "$bench" --dir "build/maps/$map" --frames "$((frames / 12 * 12))" --cameras 12 --peer \
+            --json >"$out/$map-cameras.$round.json"
+    done
     if [[ -f $house ]]; then
         echo "round $round: measuring the building from 12 cameras" >&2
         "$bench" --dir build/maps/house --frames "$((frames / 12 * 12))" --cameras 12 --peer \

@@ -39,9 +39,11 @@ def load(directory, name):
 def print_cameras(label, cams):
     worst = cams["camera_frame_ms"][int(cams["worst_camera"])]["median"]
     peer = peer_ms(cams)
+    lowest = cams["peer"].get("lowest_camera_peer_over_ours")
     print(f"{label} from 12 cameras over the map: worst camera's median frame step "
           f"{worst:.3f} ms, all frames' median {cams['frame_ms']['median']:.3f} ms"
-          + (f"; peer {peer:.3f} ms, {peer / cams['frame_ms']['median']:.1f}x" if peer else ""))
+          + (f"; peer {peer:.3f} ms, {peer / cams['frame_ms']['median']:.1f}x" if peer else "")
+          + (f", {lowest:.1f}x at the camera where we lead least" if lowest else ""))
 
 
 def main():
@@ -64,6 +66,7 @@ def main():
               f"| skipped | - | {floor:.3f} | {ours / floor:.1f}x "
               f"| {f['ns_per_visited_polygon']:.0f} | {f['ns_per_written_pixel']:.2f} |")
     print()
+    print_cameras("Generated 20k", load(directory, "20k-cameras"))
     print_cameras("Generated max", load(directory, "max-cameras"))
     if any(Path(directory).glob("house-cameras.*.json")):
         house = load(directory, "house-cameras")

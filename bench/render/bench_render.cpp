@@ -56,6 +56,7 @@ struct PeerFigures {
     std::string status = "not requested"; // "ran", "skipped" or "not requested"
     std::string detail;                   // the renderer's name, or why it was skipped
     Spread frameMs;
+    std::vector<Spread> cameraFrameMs; // with --cameras: each camera's frames
     double identicalPercent = 0;
 };
 
@@ -114,6 +115,17 @@ size_t CameraOfFrame(size_t i, size_t n, long cameraCount) {
     return i * size_t(cameraCount) / n;
 }
 
+// Each camera's spread of the frame times `ms`, one per frame.
+std::vector<Spread> SpreadByCamera(const std::vector<double>& ms, long cameraCount) {
+    std::vector<std::vector<double>> perCamera(size_t(std::max(cameraCount, 0L)));
+    for (size_t i = 0; i < ms.size() && cameraCount > 0; ++i)
+        perCamera[CameraOfFrame(i, ms.size(), cameraCount)].push_back(ms[i]);
+    std::vector<Spread> out;
+    for (const std::vector<double>& camera : perCamera)
+        out.push_back(SpreadOf(camera));
+    return out;
+}
+
 // K cameras on a grid across the map's box (x and z) at the start camera's height, camera i
 // turned about its own y axis by i/K of a turn, so that they look every way.
 std::vector<Matrix4> SpreadCameras(long count, const Matrix4& start, const Map& map) {
@@ -154,8 +166,8 @@ std::vector<Matrix4> Cameras(const BenchOptions& options, const Matrix4& start, 
     return cameras;
 }
 
-void RunPeer(const std::vector<Matrix4>& cameras, const std::vector<uint32_t>& ourFirstFrame,
-             PeerFigures& figures) {
+void RunPeer(const std::vector<Matrix4>& cameras, long cameraCount,
+             const std::vector<uint32_t>& ourFirstFrame, PeerFigures& figures) {
     std::string reason;
     const GlPeerHandle peer = CreateGlPeer(*MainMap, reason);
     if (!peer) {
@@ -180,6 +192,7 @@ void RunPeer(const std::vector<Matrix4>& cameras, const std::vector<uint32_t>& o
         DrawGlPeerFrame(*peer, camera);
         ms.push_back(Milliseconds(t0, Clock::now()));
     }
+    figures.cameraFrameMs = SpreadByCamera(ms, cameraCount);
     figures.frameMs = SpreadOf(std::move(ms));
 }
 
@@ -229,27 +242,31 @@ void RunBench(const BenchOptions& options, BenchFigures& figures) {
         pixels[i] = double(after.pixelsWritten - before.pixelsWritten);
     }
     figures.frameMs = SpreadOf(frameMs);
-    if (options.cameraCount > 0) {
-        std::vector<std::vector<double>> perCamera(size_t(options.cameraCount));
-        for (size_t i = 0; i < n; ++i)
-            perCamera[CameraOfFrame(i, n, options.cameraCount)].push_back(frameMs[i]);
-        for (size_t c = 0; c < perCamera.size(); ++c) {
-            figures.cameraFrameMs.push_back(SpreadOf(perCamera[c]));
-            if (figures.cameraFrameMs[c].median > figures.cameraFrameMs[figures.worstCamera].median)
-                figures.worstCamera = c;
-        }
-    }
+    figures.cameraFrameMs = SpreadByCamera(frameMs, options.cameraCount);
+    for (size_t c = 0; c < figures.cameraFrameMs.size(); ++c)
+        if (figures.cameraFrameMs[c].median > figures.cameraFrameMs[figures.worstCamera].median)
+            figures.worstCamera = c;
     figures.renderMs = SpreadOf(renderMs);
     figures.floorMs = SpreadOf(floorMs);
     figures.visited = SpreadOf(visited);
     figures.culled = SpreadOf(culled);
     figures.drawn = SpreadOf(drawn);
     figures.pixels = SpreadOf(pixels);
-    if (options.peer) RunPeer(cameras, ourFirstFrame, figures.peer);
+    if (options.peer) RunPeer(cameras, options.cameraCount, ourFirstFrame, figures.peer);
 }
 
 double Ratio(double a, double b) {
     return b > 0 ? a / b : 0;
+}
+
+// With --cameras and the peer: the camera whose peer / ours of medians is lowest.
+size_t LowestRatioCamera(const BenchFigures& f) {
+    size_t lowest = 0;
+    for (size_t c = 0; c < f.cameraFrameMs.size() && c < f.peer.cameraFrameMs.size(); ++c)
+        if (Ratio(f.peer.cameraFrameMs[c].median, f.cameraFrameMs[c].median) <
+            Ratio(f.peer.cameraFrameMs[lowest].median, f.cameraFrameMs[lowest].median))
+            lowest = c;
+    return lowest;
 }
 
 std::string JsonText(const std::string& text) {
@@ -309,6 +326,15 @@ void PrintJson(const BenchOptions& options, const BenchFigures& f) {
         peer += ", \"frame_ms\": " + JsonSpread(f.peer.frameMs) +
                 ", \"peer_over_ours\": " + number(Ratio(f.peer.frameMs.median, f.frameMs.median)) +
                 ", \"identical_pixels_percent\": " + number(f.peer.identicalPercent);
+        if (!f.peer.cameraFrameMs.empty()) {
+            std::string list = "[";
+            for (size_t c = 0; c < f.peer.cameraFrameMs.size(); ++c)
+                list += (c ? ", " : "") + JsonSpread(f.peer.cameraFrameMs[c]);
+            const size_t lowest = LowestRatioCamera(f);
+            peer += ", \"camera_frame_ms\": " + list + "], \"lowest_ratio_camera\": " +
+                    number(double(lowest)) + ", \"lowest_camera_peer_over_ours\": " +
+                    number(Ratio(f.peer.cameraFrameMs[lowest].median, f.cameraFrameMs[lowest].median));
+        }
     }
     field("peer", peer + "}", true);
     std::printf("}\n");
@@ -349,6 +375,16 @@ void PrintText(const BenchOptions& options, const BenchFigures& f) {
                     f.peer.detail.c_str(), f.peer.frameMs.median, f.peer.frameMs.min,
                     f.peer.frameMs.max, Ratio(f.peer.frameMs.median, f.frameMs.median),
                     f.peer.identicalPercent);
+        if (!f.peer.cameraFrameMs.empty()) {
+            std::printf("peer by camera (median ms, peer / ours):");
+            for (size_t c = 0; c < f.peer.cameraFrameMs.size(); ++c)
+                std::printf(" %zu: %.3f, %.1fx;", c, f.peer.cameraFrameMs[c].median,
+                            Ratio(f.peer.cameraFrameMs[c].median, f.cameraFrameMs[c].median));
+            const size_t lowest = LowestRatioCamera(f);
+            std::printf(" lowest %.2fx (camera %zu)\n",
+                        Ratio(f.peer.cameraFrameMs[lowest].median, f.cameraFrameMs[lowest].median),
+                        lowest);
+        }
     } else if (f.peer.status == "skipped") {
         std::printf("peer skipped: %s\n", f.peer.detail.c_str());
     }

@@ -60,6 +60,11 @@ TEST(Bench, MeasuresAGeneratedMapAndThePeerDrawsTheSameFrame) {
     const size_t at = result.output.find(key);
     ASSERT_NE(at, std::string::npos) << result.output;
     EXPECT_GT(std::stod(result.output.substr(at + key.size())), 90.0) << result.output;
+    // From cameras, each camera's peer frames too, and the one where we lead least.
+    const std::string lowest = "\"lowest_ratio_camera\": ";
+    const size_t camera = result.output.find(lowest);
+    ASSERT_NE(camera, std::string::npos) << result.output;
+    EXPECT_LT(std::stoi(result.output.substr(camera + lowest.size())), 3) << result.output;
 #else
     EXPECT_NE(result.output.find("\"status\": \"skipped\""), std::string::npos) << result.output;
 #endif
