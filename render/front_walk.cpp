@@ -85,9 +85,9 @@ void SetUpPlanes() {
 
 // Whether the box (of a node's subtree or of a group of polygons) can hold a pixel of the
 // frame: false when it lies wholly outside one of the planes still in `planes` (clearing the
-// planes it lies wholly inside) or wholly nearer than NearDepth, or when its projection
-// lands only on covered pixels.
-template <typename Box> bool BoxMayShow(const Box& node, uint32_t& planes) {
+// planes it lies wholly inside) or wholly nearer than NearDepth, or, with `onCoverage`, when
+// its projection lands only on covered pixels.
+template <typename Box> bool BoxMayShow(const Box& node, uint32_t& planes, bool onCoverage) {
     // Bound on each camera-space coordinate of any point of the box.
     double extent[3];
     for (int j = 0; j < 3; ++j)
@@ -122,7 +122,7 @@ template <typename Box> bool BoxMayShow(const Box& node, uint32_t& planes) {
     if (zMax + zMargin < NearDepth) return false; // every vertex too near: dropped
 
     // The projected box, for the coverage test; only a box wholly in front projects.
-    if (zMin - zMargin < NearDepth) return true;
+    if (!onCoverage || zMin - zMargin < NearDepth) return true;
     // A projected coordinate F x / z moves by at most F (dx / z + |x| dz / z^2) when x and
     // z move by dx and dz.
     const double focal = FocalLength;
@@ -258,8 +258,9 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
 void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
     const CachedPolygon* polygons = Walk.cache->polygons.get();
     // Bit-identical planes give one back-face verdict for all of the node's polygons.
-    if (node.sharedPlane && node.polygonCount > 0 &&
-        PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera) > BackFaceThreshold) {
+    if (node.sharedPlane && node.groupCount > 0 &&
+        PlaneDistance(polygons[Walk.cache->groups[node.firstGroup].firstPolygon].plane, Walk.camera) >
+            BackFaceThreshold) {
         // All of them face away: counted as the painter's walk counts them, and skipped.
         RenderCount.polygonsVisited += node.drawableCount;
         RenderCount.polygonsFacingAway += node.drawableCount;
@@ -269,7 +270,7 @@ void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
         const CachedGroup& group = Walk.cache->groups[g];
         if (!group.hasBox) continue; // nothing drawable
         uint32_t groupPlanes = planes;
-        if (Walk.cull && group.worthTesting && !BoxMayShow(group, groupPlanes))
+        if (Walk.cull && group.worthTesting && !BoxMayShow(group, groupPlanes, true))
             continue;
         for (int32_t i = group.firstPolygon + group.polygonCount - 1; i >= group.firstPolygon;
              --i) {
@@ -290,9 +291,9 @@ void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
 void WalkNode(int32_t index, uint32_t planes) {
     const CachedNode& node = Walk.cache->nodes[index];
     if (!node.hasBox) return; // nothing drawable below
-    if (Walk.cull && !BoxMayShow(node, planes)) return;
+    if (Walk.cull && !BoxMayShow(node, planes, node.worthCoverTest)) return;
 
-    const double dist = PlaneDistance(node.node->plane, Walk.camera);
+    const double dist = PlaneDistance(node.plane, Walk.camera);
     if (dist > BspPlaneBand) {
         if (node.front >= 0) WalkNode(node.front, planes);
         if (CoverageComplete()) return;

@@ -52,15 +52,13 @@ struct Builder {
     }
 
     // Pre-order: the node, then its front subtree, then its back subtree. -1 on a polygon
-    // the cache cannot describe.
-    int32_t Add(const MapNode& node) {
+    // the cache cannot describe. `drawable` gains the subtree's drawable polygons.
+    int32_t Add(const MapNode& node, int64_t& drawable) {
         const int32_t index = nextNode++;
         CachedNode& out = cache.nodes[index];
         out = {};
-        out.node = &node;
+        out.plane = node.plane;
         out.front = out.back = -1;
-        out.firstPolygon = nextPolygon;
-        out.polygonCount = node.polygonCount;
         out.sharedPlane = true;
         out.firstGroup = nextGroup;
         out.groupCount = int32_t(GroupsOf(node.polygonCount));
@@ -98,12 +96,15 @@ struct Builder {
                 Grow(group, at, at);
             }
         }
+        int64_t below = cache.nodes[index].drawableCount;
         if ((node.flags & NodeHasFront) && node.front &&
-            !AddChild(index, *node.front, cache.nodes[index].front))
+            !AddChild(index, *node.front, cache.nodes[index].front, below))
             return -1;
         if ((node.flags & NodeHasBack) && node.back &&
-            !AddChild(index, *node.back, cache.nodes[index].back))
+            !AddChild(index, *node.back, cache.nodes[index].back, below))
             return -1;
+        cache.nodes[index].worthCoverTest = below >= CoverTestPolygons;
+        drawable += below;
         const CachedNode& whole = cache.nodes[index];
         for (int32_t g = whole.firstGroup; g < whole.firstGroup + whole.groupCount; ++g) {
             CachedGroup& group = cache.groups[g];
@@ -116,8 +117,8 @@ struct Builder {
     }
 
     // Adds a child subtree, links it through `link` and grows the parent's box by its box.
-    bool AddChild(int32_t parent, const MapNode& child, int32_t& link) {
-        const int32_t at = Add(child);
+    bool AddChild(int32_t parent, const MapNode& child, int32_t& link, int64_t& drawable) {
+        const int32_t at = Add(child, drawable);
         if (at < 0) return false;
         // The node array is made whole before the walk, so `link` stays valid across Add().
         link = at;
@@ -181,6 +182,7 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
             MakePaddedTexture(*texture, cache->padded[slot]); // none: the gather serves
 
     Builder builder{map, *cache};
-    if (builder.Add(*map.root) != 0) return nullptr;
+    int64_t drawable = 0;
+    if (builder.Add(*map.root, drawable) != 0) return nullptr;
     return cache;
 }

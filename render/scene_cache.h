@@ -50,6 +50,8 @@ struct CachedPolygon {
 
 // A node's polygons go into groups of at most this many consecutive ones.
 inline constexpr int32_t PolygonGroupSize = 16;
+// Subtrees with fewer drawable polygons skip the projected-box test (CachedNode).
+inline constexpr int32_t CoverTestPolygons = 16;
 
 // A run of consecutive polygons of one node and the box of their drawable vertices.
 struct CachedGroup {
@@ -62,18 +64,22 @@ struct CachedGroup {
     float lo[3], hi[3];
 };
 
-struct CachedNode {
-    const MapNode* node;
+// One cache line: what the walk reads of a node, its plane included, so that a node costs
+// the walk one read.
+struct alignas(64) CachedNode {
+    Plane plane;                  // the node's own, copied from the map
     int32_t front, back;          // indices into the node array, -1 for none
-    int32_t firstPolygon;         // into the polygon array
-    int32_t polygonCount;
     int32_t firstGroup;           // into the group array
-    int32_t groupCount;
+    int32_t groupCount;           // 0 for a node without polygons
     int32_t drawableCount;        // polygons with a texture
     bool sharedPlane;             // every polygon's plane bit-identical to the first's
     bool hasBox;                  // false for a subtree without polygons
+    // Its subtree holds at least CoverTestPolygons drawable polygons; a smaller one is not
+    // worth projecting its box for the coverage: its polygons' own tests are about as cheap.
+    bool worthCoverTest;
     float lo[3], hi[3];           // subtree box in map space
 };
+static_assert(sizeof(CachedNode) == 64);
 
 // One vertex as this frame sees it; valid while `frame` equals the walk's frame number.
 // Half a cache line, so that a vertex's test and its values are one read.
