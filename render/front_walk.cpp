@@ -259,8 +259,7 @@ void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
     const CachedPolygon* polygons = Walk.cache->polygons.get();
     // Bit-identical planes give one back-face verdict for all of the node's polygons.
     if (node.sharedPlane && node.groupCount > 0 &&
-        PlaneDistance(polygons[Walk.cache->groups[node.firstGroup].firstPolygon].plane, Walk.camera) >
-            BackFaceThreshold) {
+        PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera) > BackFaceThreshold) {
         // All of them face away: counted as the painter's walk counts them, and skipped.
         RenderCount.polygonsVisited += node.drawableCount;
         RenderCount.polygonsFacingAway += node.drawableCount;
@@ -295,7 +294,7 @@ void WalkNode(int32_t index, uint32_t planes) {
 
     const double dist = PlaneDistance(node.plane, Walk.camera);
     if (dist > BspPlaneBand) {
-        if (node.front >= 0) WalkNode(node.front, planes);
+        if (node.hasFront) WalkNode(index + 1, planes);
         if (CoverageComplete()) return;
         DrawNodePolygonsReversed(node, planes);
         if (CoverageComplete()) return;
@@ -305,9 +304,9 @@ void WalkNode(int32_t index, uint32_t planes) {
         if (CoverageComplete()) return;
         DrawNodePolygonsReversed(node, planes);
         if (CoverageComplete()) return;
-        if (node.front >= 0) WalkNode(node.front, planes);
+        if (node.hasFront) WalkNode(index + 1, planes);
     } else {
-        if (node.front >= 0) WalkNode(node.front, planes);
+        if (node.hasFront) WalkNode(index + 1, planes);
         if (CoverageComplete()) return;
         if (node.back >= 0) WalkNode(node.back, planes);
     }

@@ -58,7 +58,8 @@ struct Builder {
         CachedNode& out = cache.nodes[index];
         out = {};
         out.plane = node.plane;
-        out.front = out.back = -1;
+        out.back = -1;
+        out.firstPolygon = nextPolygon;
         out.sharedPlane = true;
         out.firstGroup = nextGroup;
         out.groupCount = int32_t(GroupsOf(node.polygonCount));
@@ -97,9 +98,11 @@ struct Builder {
             }
         }
         int64_t below = cache.nodes[index].drawableCount;
-        if ((node.flags & NodeHasFront) && node.front &&
-            !AddChild(index, *node.front, cache.nodes[index].front, below))
-            return -1;
+        if ((node.flags & NodeHasFront) && node.front) {
+            int32_t front = -1;
+            if (!AddChild(index, *node.front, front, below)) return -1;
+            cache.nodes[index].hasFront = true; // front == index + 1: added first
+        }
         if ((node.flags & NodeHasBack) && node.back &&
             !AddChild(index, *node.back, cache.nodes[index].back, below))
             return -1;

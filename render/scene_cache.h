@@ -65,13 +65,16 @@ struct CachedGroup {
 };
 
 // One cache line: what the walk reads of a node, its plane included, so that a node costs
-// the walk one read.
+// the walk one read. In the pre-order array a node's front child, where it has one, is the
+// next node.
 struct alignas(64) CachedNode {
     Plane plane;                  // the node's own, copied from the map
-    int32_t front, back;          // indices into the node array, -1 for none
+    int32_t back;                 // index into the node array, -1 for none
+    int32_t firstPolygon;         // into the polygon array
     int32_t firstGroup;           // into the group array
     int32_t groupCount;           // 0 for a node without polygons
     int32_t drawableCount;        // polygons with a texture
+    bool hasFront;                // its front child is the next node
     bool sharedPlane;             // every polygon's plane bit-identical to the first's
     bool hasBox;                  // false for a subtree without polygons
     // Its subtree holds at least CoverTestPolygons drawable polygons; a smaller one is not
