@@ -161,8 +161,7 @@ const CachedVertex& FetchVertex(int32_t index) {
     CachedVertex& out = cache.vertices[index];
     if (out.frame == cache.frame) return out;
     out.frame = cache.frame;
-    const MapVertex& vertex = Walk.map->vertices[index];
-    TransformPosition(vertex, out.x, out.y, out.z);
+    TransformPosition(cache.positions[index], out.x, out.y, out.z);
     uint32_t sides = 0;
     const Point3 p{out.x, out.y, out.z};
     for (int k = 0; k < PlaneCount; ++k) {

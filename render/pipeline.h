@@ -35,7 +35,8 @@ void DrawMapPolygon(const MapPolygon& polygon, uint32_t* frameBuffer, const Text
 ClipVertex TransformVertex(const MapVertex& vertex, const Texture& texture);
 // The camera-space position TransformVertex gives, bit for bit (the front-to-back walk
 // caches it per vertex and frame).
-inline void TransformPosition(const MapVertex& vertex, float& outX, float& outY, float& outZ) {
+template <typename Vertex> // MapVertex, or any record with the same x, y and z
+inline void TransformPosition(const Vertex& vertex, float& outX, float& outY, float& outZ) {
     const float* m = ViewMatrix.m;
     const double x = vertex.x, y = vertex.y, z = vertex.z;
     outX = float(x * m[0] + y * m[4] + z * m[8] + m[12]);

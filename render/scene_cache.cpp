@@ -38,9 +38,20 @@ bool SamePlane(const Plane& a, const Plane& b) {
 struct Builder {
     const Map& map;
     MapRenderCache& cache;
+    int32_t* numberOf; // per map vertex: its number in the cache, -1 before its first use
     int32_t nextNode = 0;
     int32_t nextPolygon = 0;
     int32_t nextGroup = 0;
+
+    // The cache's number of map vertex i, given at its first use.
+    int32_t Number(int32_t i) {
+        if (numberOf[i] < 0) {
+            const MapVertex& v = map.vertices[i];
+            numberOf[i] = cache.vertexCount++;
+            cache.positions[numberOf[i]] = Point3{v.x, v.y, v.z};
+        }
+        return numberOf[i];
+    }
 
     // A node or a group.
     template <typename Box> void Grow(Box& into, const float lo[3], const float hi[3]) {
@@ -87,7 +98,7 @@ struct Builder {
                 const MapVertex* v = polygon.vertices[k];
                 const MapVertex* first = map.vertices.get();
                 if (!v || !first || v < first || v >= first + map.vertexCount) return -1;
-                p.vertex[k] = int32_t(v - first);
+                p.vertex[k] = Number(int32_t(v - first));
                 // As TransformVertex rounds them.
                 p.u[k] = texture ? float(double(float(texture->width)) * v->u) : 0.0f;
                 p.v[k] = texture ? float(double(float(texture->height)) * v->v) : 0.0f;
@@ -169,13 +180,17 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
     if (!cache) return nullptr;
     cache->nodeCount = int32_t(nodes);
     cache->polygonCount = int32_t(polygons);
-    cache->vertexCount = map.vertexCount;
     cache->nodes = NewArray<CachedNode>(nodes);
     cache->polygons = NewArray<CachedPolygon>(polygons);
     cache->groupCount = int32_t(groups);
     cache->groups = NewArray<CachedGroup>(groups);
     cache->vertices = NewArray<CachedVertex>(map.vertexCount);
-    if (!cache->nodes || !cache->polygons || !cache->groups || !cache->vertices) return nullptr;
+    cache->positions = NewArray<Point3>(map.vertexCount);
+    const std::unique_ptr<int32_t[]> numberOf = NewArray<int32_t>(map.vertexCount);
+    if (!cache->nodes || !cache->polygons || !cache->groups || !cache->vertices ||
+        !cache->positions || !numberOf)
+        return nullptr;
+    std::fill_n(numberOf.get(), std::max(map.vertexCount, 1), -1);
     // Frame numbers start at 1, so that no vertex counts as filled before the first frame.
     cache->frame = 0;
     cache->padded = NewArray<PaddedTexture>(map.textureCount);
@@ -184,7 +199,7 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
         if (const Texture* texture = map.textureSlots[slot].texture.get())
             MakePaddedTexture(*texture, cache->padded[slot]); // none: the gather serves
 
-    Builder builder{map, *cache};
+    Builder builder{map, *cache, numberOf.get()};
     int64_t drawable = 0;
     if (builder.Add(*map.root, drawable) != 0) return nullptr;
     return cache;

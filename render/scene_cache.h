@@ -10,7 +10,9 @@
 //     the box of its vertices: one box test can skip a group that lies off the view or on
 //     covered pixels, where the subtree's box, spread over much of the map, cannot;
 //   - the per-frame vertex cache: a camera-space position, its frustum sides and its place
-//     on the screen, filled the first time a frame needs the vertex;
+//     on the screen, filled the first time a frame needs the vertex; the vertices numbered
+//     anew in the order the polygons first use them, each with its map position beside, so
+//     that the polygons of a node find their vertices close together;
 //   - for textures that suit it, their rows with the ends wrapped around (TexelSource in
 //     render/raster.h), from which a run of texels magnified on the screen is read at once.
 // It is made after the textures are loaded and read-only then, like the map. A polygon whose
@@ -41,7 +43,7 @@ inline constexpr int64_t MaxPaddedTexels = 256 * 256;
 bool MakePaddedTexture(const Texture& texture, PaddedTexture& out);
 
 struct CachedPolygon {
-    int32_t vertex[3];  // indices into Map::vertices
+    int32_t vertex[3];  // indices into MapRenderCache::vertices and positions
     float u[3], v[3];   // texel coordinates
     Plane plane;
     const Texture* texture; // null: the polygon is never drawn
@@ -100,8 +102,9 @@ struct MapRenderCache {
     std::unique_ptr<CachedPolygon[]> polygons;
     int32_t groupCount = 0;
     std::unique_ptr<CachedGroup[]> groups;
-    int32_t vertexCount = 0;
+    int32_t vertexCount = 0; // the map's vertices that polygons use
     std::unique_ptr<CachedVertex[]> vertices;
+    std::unique_ptr<Point3[]> positions; // each vertex's map position
     uint32_t frame = 0;
     std::unique_ptr<PaddedTexture[]> padded; // per texture slot; rows null where none
 };
