@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The figures of the README's Performance section, measured again: vexmont-bench with the
 # OpenGL peer on the demo and the three generated maps (spin path), on the 20k room and the
-# largest map from 12 cameras spread over each, and on a real building from 12 cameras where
-# Debian's assimp-testmodels is installed. Every measurement is made ROUNDS times, the rounds
+# largest map from 12 cameras spread over each, and, where Debian's assimp-testmodels is
+# installed, from 12 cameras on a real building and on a hall of 36 statues (much repeated
+# geometry, scripts/make-hall.py), both compiled as the README says. Every measurement is made ROUNDS times, the rounds
 # one after another, and each row of the table is the run with the median peer / ours of its
 # map: on a shared machine a single run can meet a busy moment on either side. The JSON goes
 # to build/bench-results/ (NAME.ROUND.json); the table is printed in the README's form and
@@ -14,17 +15,21 @@ frames=${1:-300}
 rounds=${ROUNDS:-3}
 out=build/bench-results
 bench=build/bench/render/vexmont-bench
-# A real scene as a user brings one, compiled as the README says; its start camera looks at
-# it from afar, so it is measured from cameras over it.
+# Scenes as users bring them; their start cameras look from afar, so they are measured from
+# cameras over them.
 house=/usr/share/assimp/models/IFC/AC14-FZK-Haus.ifc
+statues=/usr/share/assimp/models/OBJ
 
 cmake --build build --target vexmont-bench vexmont-bspc content >/dev/null
 rm -rf "$out"
 mkdir -p "$out"
-if [[ -f $house ]]; then
+if [[ -f $house && -f $statues/WusonOBJ.obj ]]; then
     build/tools/bspc/vexmont-bspc "$house" --fit --out build/maps/house >/dev/null 2>&1
+    /usr/bin/python3 scripts/make-hall.py "$statues" build/maps/hall-scene
+    build/tools/bspc/vexmont-bspc build/maps/hall-scene/hall.obj --fit --out build/maps/hall \
+        >/dev/null 2>&1
 else
-    echo "no $house (Debian's assimp-testmodels): the real building is left out" >&2
+    echo "no Debian assimp-testmodels: the building and the hall are left out" >&2
 fi
 for round in $(seq "$rounds"); do
     for map in demo maps/2k maps/20k maps/max; do
@@ -37,11 +42,12 @@ for round in $(seq "$rounds"); do
         "$bench" --dir "build/maps/$map" --frames "$((frames / 12 * 12))" --cameras 12 --peer \
             --json >"$out/$map-cameras.$round.json"
     done
-    if [[ -f $house ]]; then
-        echo "round $round: measuring the building from 12 cameras" >&2
-        "$bench" --dir build/maps/house --frames "$((frames / 12 * 12))" --cameras 12 --peer \
-            --json >"$out/house-cameras.$round.json"
-    fi
+    for scene in house hall; do
+        [[ -f build/maps/$scene/Vuze.BSP ]] || continue
+        echo "round $round: measuring the $scene from 12 cameras" >&2
+        "$bench" --dir "build/maps/$scene" --frames "$((frames / 12 * 12))" --cameras 12 --peer \
+            --json >"$out/$scene-cameras.$round.json"
+    done
 done
 # Debian's own python3, which has python3-matplotlib.
 /usr/bin/python3 scripts/plot-performance.py "$out" docs/performance.png

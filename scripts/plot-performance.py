@@ -72,6 +72,10 @@ def main():
         house = load(directory, "house-cameras")
         print_cameras(f"A real building (assimp-testmodels' IFC/AC14-FZK-Haus.ifc, compiled to "
                       f"{int(house['triangles']):,} triangles)", house)
+    if any(Path(directory).glob("hall-cameras.*.json")):
+        hall = load(directory, "hall-cameras")
+        print_cameras(f"A hall of 36 statues (scripts/make-hall.py, compiled to "
+                      f"{int(hall['triangles']):,} triangles)", hall)
 
     generated = [f for label, f in rows if label.startswith("generated")]
     demo = rows[0][1]
