@@ -289,7 +289,11 @@ void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
 void WalkNode(int32_t index, uint32_t planes) {
     const CachedNode& node = Walk.cache->nodes[index];
     if (!node.hasBox) return; // nothing drawable below
-    if (Walk.cull && !BoxMayShow(node, planes, node.worthCoverTest)) return;
+    // A box inside every side plane can still be dropped by the near test, which its
+    // polygons' own near test repeats: a subtree too small for the coverage test skips it.
+    if (Walk.cull && (planes != 0 || node.worthCoverTest) &&
+        !BoxMayShow(node, planes, node.worthCoverTest))
+        return;
 
     const double dist = PlaneDistance(node.plane, Walk.camera);
     if (dist > BspPlaneBand) {
