@@ -16,8 +16,10 @@ template <typename T> std::unique_ptr<T[]> NewArray(int64_t n) {
 }
 
 // A group is worth a test of its own when along some axis it spans less than this share of
-// its node's subtree box.
+// its node's subtree box, and when it holds at least GroupTestPolygons polygons: for fewer,
+// their own tests cost about as much.
 constexpr double GroupTestShare = 0.5;
+constexpr int32_t GroupTestPolygons = 4;
 
 int64_t GroupsOf(int64_t polygons) {
     return (polygons + PolygonGroupSize - 1) / PolygonGroupSize;
@@ -122,6 +124,7 @@ struct Builder {
         const CachedNode& whole = cache.nodes[index];
         for (int32_t g = whole.firstGroup; g < whole.firstGroup + whole.groupCount; ++g) {
             CachedGroup& group = cache.groups[g];
+            if (group.polygonCount < GroupTestPolygons) continue;
             for (int k = 0; k < 3 && group.hasBox; ++k)
                 group.worthTesting =
                     group.worthTesting || double(group.hi[k]) - group.lo[k] <
