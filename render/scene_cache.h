@@ -61,7 +61,8 @@ struct CachedGroup {
     int32_t polygonCount;
     bool hasBox; // false when none of its polygons can be drawn
     // Its box is markedly smaller than the node's subtree box, which the walk has already
-    // tested; otherwise a second test could hardly skip anything.
+    // tested (otherwise a second test could hardly skip anything), and it holds enough
+    // polygons to pay for the test.
     bool worthTesting;
     float lo[3], hi[3];
 };
