@@ -69,6 +69,18 @@ inline uint64_t CoverageWordMask(int32_t lo, int32_t hi) {
     const uint64_t upper = hi == 64 ? ~0ull : (1ull << hi) - 1;
     return upper & ~((1ull << lo) - 1);
 }
+// Sets the bits of words first .. last of a row: head's in the first, tail's in the last
+// (both in one word when first == last), all of those between.
+inline void SetSpanBits(uint64_t* row, int32_t first, int32_t last, uint64_t head, uint64_t tail) {
+    if (first == last) {
+        row[first] |= head & tail;
+        return;
+    }
+    row[first] |= head;
+    for (int32_t w = first + 1; w < last; ++w)
+        row[w] = ~0ull;
+    row[last] |= tail;
+}
 // How much of pixels x0 .. x1 - 1 of row y is covered (x0 < x1, both inside the row), in one
 // pass over the row's words. A span found wholly open is covered at once, since every one of
 // its pixels is about to be written; the rasterizer covers a partly covered span itself once
@@ -82,7 +94,6 @@ inline SpanCoverage ClaimSpan(int32_t y, int32_t x0, int32_t x1) {
     if (first == last) {
         const uint64_t mask = head & tail, bits = row[first] & mask;
         if (bits != 0) return bits == mask ? SpanCoverage::Covered : SpanCoverage::Partly;
-        row[first] |= mask;
     } else {
         uint64_t all = (row[first] | ~head) & (row[last] | ~tail);
         uint64_t any = (row[first] & head) | (row[last] & tail);
@@ -91,27 +102,16 @@ inline SpanCoverage ClaimSpan(int32_t y, int32_t x0, int32_t x1) {
             any |= row[w];
         }
         if (any != 0) return all == ~0ull ? SpanCoverage::Covered : SpanCoverage::Partly;
-        row[first] |= head;
-        for (int32_t w = first + 1; w < last; ++w)
-            row[w] = ~0ull;
-        row[last] |= tail;
     }
+    SetSpanBits(row, first, last, head, tail);
     Coverage.rowOpen[y] -= x1 - x0;
     Coverage.open -= x1 - x0;
     return SpanCoverage::Open;
 }
 // Covers pixels x0 .. x1 - 1 of row y, of which `opened` were open.
 inline void CoverSpan(int32_t y, int32_t x0, int32_t x1, int32_t opened) {
-    uint64_t* row = Coverage.words + size_t(y) * size_t(Coverage.stride);
-    const int32_t first = x0 >> 6, last = (x1 - 1) >> 6;
-    if (first == last) {
-        row[first] |= CoverageWordMask(x0 & 63, ((x1 - 1) & 63) + 1);
-    } else {
-        row[first] |= CoverageWordMask(x0 & 63, 64);
-        for (int32_t w = first + 1; w < last; ++w)
-            row[w] = ~0ull;
-        row[last] |= CoverageWordMask(0, ((x1 - 1) & 63) + 1);
-    }
+    SetSpanBits(Coverage.words + size_t(y) * size_t(Coverage.stride), x0 >> 6, (x1 - 1) >> 6,
+                CoverageWordMask(x0 & 63, 64), CoverageWordMask(0, ((x1 - 1) & 63) + 1));
     Coverage.rowOpen[y] -= opened;
     Coverage.open -= opened;
 }

@@ -39,7 +39,6 @@ constexpr int PlaneCount = 4;
 constexpr uint32_t AllPlanes = (1u << PlaneCount) - 1;
 
 struct WalkState {
-    const Map* map;
     MapRenderCache* cache;
     uint32_t* frameBuffer;
     Point3 camera;
@@ -333,7 +332,6 @@ bool DrawSceneFrontToBack(const Map& map, uint32_t* frameBuffer) {
             cache->vertices[i].frame = 0;
         cache->frame = 1;
     }
-    Walk.map = &map;
     Walk.cache = cache;
     Walk.frameBuffer = frameBuffer;
     Walk.camera = CameraPosition();
