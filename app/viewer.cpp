@@ -25,6 +25,17 @@ void ReportLoadError() {
     std::fprintf(stderr, "Vexmont: %s\n", DescribeLoadError().c_str());
 }
 
+// The end of the run, after the loop or when start-up fails once the display is set up.
+// A failed start-up hands the display back too: a process that ends while it still holds
+// DirectDraw leaves the teardown to the system, which Wine's can crash in (exit code 139
+// now and then, where the exit code is 0).
+int ShutDown(int exitCode) {
+    FrameBuffer.reset();
+    FreeFont();
+    ReleaseDisplay();
+    return exitCode;
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
@@ -68,7 +79,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     MainMap = LoadMap(MapFileName);
     if (!MainMap) {
         ReportLoadError();
-        return 0;
+        return ShutDown(0);
     }
     Matrix4Identity(MainMap->matrix);
     WriteLog(LogStepOk);
@@ -81,13 +92,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     FrameBuffer.reset(new (std::nothrow) uint32_t[size_t(ScreenWidth) * ScreenHeight]);
     if (!FrameBuffer) {
         std::fputs("Vexmont: out of memory for the frame buffer\n", stderr);
-        return 0;
+        return ShutDown(0);
     }
 
     WriteLog(LogLoadingTextures);
     if (!LoadMapTextures(*MainMap, TextureDirectoryName)) {
         ReportLoadError();
-        return 0;
+        return ShutDown(0);
     }
     // Without its cache the map is still drawn, through the painter's walk alone.
     PrepareMapRender(*MainMap);
@@ -103,10 +114,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         DispatchMessageA(&msg);
     }
 
-    FrameBuffer.reset();
-    FreeFont();
-    ReleaseDisplay();
-    return int(msg.wParam);
+    return ShutDown(int(msg.wParam));
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
