@@ -29,6 +29,8 @@ cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz-}"
 # Assimp has faults of its own that we cannot fix (vexmont-bspc imports in a child process,
 # so they cost the user one error line): the scene target runs in libFuzzer's fork mode and
 # goes on after a crash, and each crash is then sorted by where it happened.
+# A single allocation past this many MiB counts as running out of memory.
+memory_limit_mb=1024
 run_target() {
     local target=$1 timeout=10 extra=() seeds=("fuzz/corpus/$1")
     [[ -d tests/fuzz/regressions/$target ]] && seeds+=("tests/fuzz/regressions/$target")
@@ -40,7 +42,7 @@ run_target() {
     local status=0
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
         "build-fuzz/fuzz/fuzz-$target" "$work" "${seeds[@]}" \
-        -max_total_time="$seconds" -rss_limit_mb=1024 -timeout="$timeout" "${extra[@]}" \
+        -max_total_time="$seconds" -rss_limit_mb="$memory_limit_mb" -timeout="$timeout" "${extra[@]}" \
         -print_final_stats=1 -artifact_prefix="$findings/" \
         >"build-fuzz/fuzz-$target.log" 2>&1 || status=$?
     echo "$status" >"build-fuzz/fuzz-$target.status"
@@ -58,13 +60,16 @@ for target in "${targets[@]}"; do
 done
 wait
 
-# A crash (or a leak) whose innermost frame of ours is none, with Assimp's library on top, is
-# Assimp's. A leak's stack starts at the sanitizer's allocator, which is linked into our
-# binary: those frames are skipped too.
+# A crash, a leak or an allocation past the memory limit whose innermost frame of ours is
+# none, with Assimp's library on top, is Assimp's. A leak's or an allocation's stack starts
+# in the sanitizer's allocator and libFuzzer's hooks, which are linked into our binary: those
+# frames are skipped too. (Assimp takes some lengths from the file and allocates them
+# untouched; vexmont-bspc then reports the broken file as usual.)
 assimp_fault() {
     local top
-    top=$(timeout 60 "build-fuzz/fuzz/fuzz-scene" "$1" 2>&1 | grep -E '^ +#[0-9]+ ' |
-        grep -vE 'libclang_rt|compiler-rt|sanitizer|libc\.so|libstdc' |
+    top=$(timeout 60 "build-fuzz/fuzz/fuzz-scene" -rss_limit_mb="$memory_limit_mb" "$1" 2>&1 |
+        grep -E '^ +#[0-9]+ ' |
+        grep -vE 'libclang_rt|compiler-rt|sanitizer|__asan|fuzzer::|libc\.so|libstdc' |
         grep -vE ' in (operator new|operator delete|malloc|calloc|realloc|free)\b' | head -1 || true)
     [[ $top == *libassimp* ]]
 }
