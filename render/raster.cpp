@@ -89,12 +89,14 @@ bool BuildEdgeChains(const ClipPolygon& polygon) {
     }
     if (CeilToInt32(topY) >= CeilToInt32(bottomY)) return false;
 
-    for (int32_t i = top; i != bottom; i = (i + 1) % n) {
-        if (SetupScanEdge(p[i], p[(i + 1) % n], LeftChain.edges[LeftChain.count]))
+    // The next vertex round the polygon, without a division per step.
+    const auto next = [n](int32_t i) { return i + 1 == n ? 0 : i + 1; };
+    for (int32_t i = top; i != bottom; i = next(i)) {
+        if (SetupScanEdge(p[i], p[next(i)], LeftChain.edges[LeftChain.count]))
             ++LeftChain.count;
     }
-    for (int32_t j = bottom; j != top; j = (j + 1) % n) {
-        if (SetupScanEdge(p[(j + 1) % n], p[j], RightChain.edges[RightChain.count]))
+    for (int32_t j = bottom; j != top; j = next(j)) {
+        if (SetupScanEdge(p[next(j)], p[j], RightChain.edges[RightChain.count]))
             ++RightChain.count;
     }
     // Vertex heights out of order (only rounding in a nearly degenerate polygon does
@@ -252,7 +254,8 @@ inline void DrawOpenStretches(int32_t u, int32_t v, int32_t du, int32_t dv, uint
 using RunKernel = void (*)(const TexelSource& t, int32_t u, int32_t v, int32_t du, int32_t dv,
                            uint32_t* first, uint32_t open);
 
-// The run's open pixels, stretch by stretch.
+// The run's open pixels, stretch by stretch, through DrawTexelRun, which reads the bound
+// texture: every caller passes that binding as the source.
 void RunScalar(const TexelSource&, int32_t u, int32_t v, int32_t du, int32_t dv, uint32_t* first,
                uint32_t open) {
     DrawOpenStretches(u, v, du, dv, first, open);
