@@ -31,7 +31,7 @@ bool BeginCoverage(int32_t width, int32_t height) {
         ++openColumns;
     }
     for (int32_t y = 0; y < height; ++y) {
-        uint64_t* row = Coverage.words + size_t(y) * Coverage.stride;
+        uint64_t* row = CoverageRow(y);
         const bool writable = y >= set.firstRow && y <= set.lastRow;
         for (int32_t w = 0; w < Coverage.stride; ++w)
             row[w] = writable ? open[w] : ~0ull;

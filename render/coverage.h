@@ -46,7 +46,7 @@ inline bool CoverageComplete() {
 }
 // Rows hold their bits in 64-bit words, bit x % 64 of word x / 64; one spare word ends
 // each row so that a 16-bit window may read past the last pixel.
-inline const uint64_t* CoverageRow(int32_t y) {
+inline uint64_t* CoverageRow(int32_t y) {
     return Coverage.words + size_t(y) * size_t(Coverage.stride);
 }
 // The number of set bits of a 16-bit run mask, without the library call a CPU without a
@@ -88,7 +88,7 @@ inline void SetSpanBits(uint64_t* row, int32_t first, int32_t last, uint64_t hea
 enum class SpanCoverage { Open, Partly, Covered };
 inline SpanCoverage ClaimSpan(int32_t y, int32_t x0, int32_t x1) {
     if (Coverage.rowOpen[y] == 0) return SpanCoverage::Covered;
-    uint64_t* row = Coverage.words + size_t(y) * size_t(Coverage.stride);
+    uint64_t* row = CoverageRow(y);
     const int32_t first = x0 >> 6, last = (x1 - 1) >> 6;
     const uint64_t head = CoverageWordMask(x0 & 63, 64), tail = CoverageWordMask(0, ((x1 - 1) & 63) + 1);
     if (first == last) {
@@ -110,8 +110,8 @@ inline SpanCoverage ClaimSpan(int32_t y, int32_t x0, int32_t x1) {
 }
 // Covers pixels x0 .. x1 - 1 of row y, of which `opened` were open.
 inline void CoverSpan(int32_t y, int32_t x0, int32_t x1, int32_t opened) {
-    SetSpanBits(Coverage.words + size_t(y) * size_t(Coverage.stride), x0 >> 6, (x1 - 1) >> 6,
-                CoverageWordMask(x0 & 63, 64), CoverageWordMask(0, ((x1 - 1) & 63) + 1));
+    SetSpanBits(CoverageRow(y), x0 >> 6, (x1 - 1) >> 6, CoverageWordMask(x0 & 63, 64),
+                CoverageWordMask(0, ((x1 - 1) & 63) + 1));
     Coverage.rowOpen[y] -= opened;
     Coverage.open -= opened;
 }
