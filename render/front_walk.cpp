@@ -35,6 +35,18 @@ constexpr double ScreenSlack = 2.0;
 // A projected box whose rounding bound exceeds this many pixels is not worth testing.
 constexpr double MaxScreenError = 64.0;
 
+// The projected-box test pays where the walk meets covered pixels, as behind the walls of a
+// room, and is wasted where little hides anything, as among scattered objects. Each test
+// that finds nothing covered spends a credit and each that culls earns CoverCreditEarned,
+// up to CoverCreditLimit; without credit only every CoverSampleEvery-th box is projected,
+// which keeps finding out whether the tests pay again. The credit carries over from frame
+// to frame, so that a frame starts as the last one ended. It only decides which
+// conservative tests run: the pixels stay the same.
+constexpr int32_t CoverCreditStart = 16;
+constexpr int32_t CoverCreditEarned = 16;
+constexpr int32_t CoverCreditLimit = 256;
+constexpr uint32_t CoverSampleEvery = 8;
+
 constexpr int PlaneCount = 4;
 constexpr uint32_t AllPlanes = (1u << PlaneCount) - 1;
 
@@ -49,8 +61,24 @@ struct WalkState {
     double normalSum[PlaneCount + 1][3]; // |n| of each plane, for the margins
     double absLinear[3][3];              // |V[4j + i]|, row j = map axis, column i
     double absTranslation[3];
+    int32_t coverCredit = CoverCreditStart;
+    uint32_t coverSkipped = 0; // boxes not projected since the last one that was
 };
 WalkState Walk;
+
+// Whether this box's projection is to be tested against the coverage (see CoverCreditStart).
+bool CoverTestDue() {
+    if (Walk.coverCredit > 0 || ++Walk.coverSkipped >= CoverSampleEvery) {
+        Walk.coverSkipped = 0;
+        return true;
+    }
+    return false;
+}
+// Books a projected box's verdict against the credit.
+void CountCoverTest(bool covered) {
+    Walk.coverCredit = covered ? std::min(Walk.coverCredit + CoverCreditEarned, CoverCreditLimit)
+                               : Walk.coverCredit - 1;
+}
 
 bool ViewIsFinite() {
     for (float e : ViewMatrix.m)
@@ -121,7 +149,7 @@ template <typename Box> bool BoxMayShow(const Box& node, uint32_t& planes, bool 
     if (zMax + zMargin < NearDepth) return false; // every vertex too near: dropped
 
     // The projected box, for the coverage test; only a box wholly in front projects.
-    if (!onCoverage || zMin - zMargin < NearDepth) return true;
+    if (!onCoverage || zMin - zMargin < NearDepth || !CoverTestDue()) return true;
     // A projected coordinate F x / z moves by at most F (dx / z + |x| dz / z^2) when x and
     // z move by dx and dz.
     const double focal = FocalLength;
@@ -152,7 +180,9 @@ template <typename Box> bool BoxMayShow(const Box& node, uint32_t& planes, bool 
     const double x1 = std::clamp(std::ceil(xMax + halfWidth + slack), -limit, limit);
     const double y0 = std::clamp(std::floor(yMin + halfHeight - slack), -limit, limit);
     const double y1 = std::clamp(std::ceil(yMax + halfHeight + slack), -limit, limit);
-    return !RectCovered(int32_t(x0), int32_t(y0), int32_t(x1), int32_t(y1));
+    const bool covered = RectCovered(int32_t(x0), int32_t(y0), int32_t(x1), int32_t(y1));
+    CountCoverTest(covered);
+    return !covered;
 }
 
 const CachedVertex& FetchVertex(int32_t index) {
