@@ -24,13 +24,14 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=
     -DVEXMONT_TESTS=OFF -DVEXMONT_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz-}"
 
+# A single allocation past this many MiB counts as running out of memory.
+memory_limit_mb=1024
+
 # One target: a whole input may take this long before it counts as a hang. The scene
 # import reads files of up to 64 KiB; the others keep libFuzzer's own length limit. Debian's
 # Assimp has faults of its own that we cannot fix (vexmont-bspc imports in a child process,
 # so they cost the user one error line): the scene target runs in libFuzzer's fork mode and
 # goes on after a crash, and each crash is then sorted by where it happened.
-# A single allocation past this many MiB counts as running out of memory.
-memory_limit_mb=1024
 run_target() {
     local target=$1 timeout=10 extra=() seeds=("fuzz/corpus/$1")
     [[ -d tests/fuzz/regressions/$target ]] && seeds+=("tests/fuzz/regressions/$target")
@@ -42,8 +43,8 @@ run_target() {
     local status=0
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
         "build-fuzz/fuzz/fuzz-$target" "$work" "${seeds[@]}" \
-        -max_total_time="$seconds" -rss_limit_mb="$memory_limit_mb" -timeout="$timeout" "${extra[@]}" \
-        -print_final_stats=1 -artifact_prefix="$findings/" \
+        -max_total_time="$seconds" -rss_limit_mb="$memory_limit_mb" -timeout="$timeout" \
+        "${extra[@]}" -print_final_stats=1 -artifact_prefix="$findings/" \
         >"build-fuzz/fuzz-$target.log" 2>&1 || status=$?
     echo "$status" >"build-fuzz/fuzz-$target.status"
 }
