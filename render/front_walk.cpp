@@ -293,14 +293,9 @@ void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
         RenderCount.polygonsFacingAway += node.drawableCount;
         return;
     }
-    for (int32_t g = node.firstGroup + node.groupCount - 1; g >= node.firstGroup; --g) {
-        const CachedGroup& group = Walk.cache->groups[g];
-        if (!group.hasBox) continue; // nothing drawable
-        uint32_t groupPlanes = planes;
-        if (Walk.cull && group.worthTesting && !BoxMayShow(group, groupPlanes, true))
-            continue;
-        for (int32_t i = group.firstPolygon + group.polygonCount - 1; i >= group.firstPolygon;
-             --i) {
+    // Polygons first .. first + count - 1, last first; false once the coverage is complete.
+    const auto drawReversed = [&](int32_t first, int32_t count) {
+        for (int32_t i = first + count - 1; i >= first; --i) {
             const CachedPolygon& polygon = polygons[i];
             if (!polygon.texture) continue;
             ++RenderCount.polygonsVisited;
@@ -310,8 +305,21 @@ void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
                 continue;
             }
             DrawCachedPolygon(polygon);
-            if (CoverageComplete()) return;
+            if (CoverageComplete()) return false;
         }
+        return true;
+    };
+    if (node.ungroupedPolygons > 0) {
+        drawReversed(node.firstPolygon, node.ungroupedPolygons);
+        return;
+    }
+    for (int32_t g = node.firstGroup + node.groupCount - 1; g >= node.firstGroup; --g) {
+        const CachedGroup& group = Walk.cache->groups[g];
+        if (!group.hasBox) continue; // nothing drawable
+        uint32_t groupPlanes = planes;
+        if (Walk.cull && group.worthTesting && !BoxMayShow(group, groupPlanes, true))
+            continue;
+        if (!drawReversed(group.firstPolygon, group.polygonCount)) return;
     }
 }
 

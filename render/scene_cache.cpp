@@ -130,6 +130,11 @@ struct Builder {
                     group.worthTesting || double(group.hi[k]) - group.lo[k] <
                                               GroupTestShare * (double(whole.hi[k]) - whole.lo[k]);
         }
+        if (whole.groupCount == 1) {
+            const CachedGroup& group = cache.groups[whole.firstGroup];
+            if (group.hasBox && !group.worthTesting)
+                cache.nodes[index].ungroupedPolygons = uint8_t(group.polygonCount);
+        }
         return index;
     }
 

@@ -77,12 +77,16 @@ struct alignas(64) CachedNode {
     int32_t firstGroup;           // into the group array
     int32_t groupCount;           // 0 for a node without polygons
     int32_t drawableCount;        // polygons with a texture
-    bool hasFront;                // its front child is the next node
-    bool sharedPlane;             // every polygon's plane bit-identical to the first's
-    bool hasBox;                  // false for a subtree without polygons
+    bool hasFront : 1;            // its front child is the next node
+    bool sharedPlane : 1;         // every polygon's plane bit-identical to the first's
+    bool hasBox : 1;              // false for a subtree without polygons
     // Its subtree holds at least CoverTestPolygons drawable polygons; a smaller one is not
     // worth projecting its box for the coverage: its polygons' own tests are about as cheap.
-    bool worthCoverTest;
+    bool worthCoverTest : 1;
+    // For a node whose polygons make one group that is drawable and not worth a test of its
+    // own (most nodes of scenes of many small objects): their number, so that the walk need
+    // not read the group; 0 otherwise.
+    uint8_t ungroupedPolygons;
     float lo[3], hi[3];           // subtree box in map space
 };
 static_assert(sizeof(CachedNode) == 64);
