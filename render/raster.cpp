@@ -112,13 +112,20 @@ bool BuildEdgeChains(const ClipPolygon& polygon) {
     return true;
 }
 
-bool ComputeGradients(const ClipPolygon& polygon) {
-    const ClipVertex* p = polygon.vertices;
+namespace {
+
+// Twice the signed area of the first three vertices on the screen, as a float: 0 when
+// they are collinear, and the gradients' common divisor.
+float GradientDivisor(const ClipVertex* p) {
     const double dx1 = double(p[1].x) - p[0].x, dx2 = double(p[2].x) - p[0].x;
     const double dy1 = double(p[1].y) - p[0].y, dy2 = double(p[2].y) - p[0].y;
-    const float d = float(dy2 * dx1 - dy1 * dx2);
-    if (d == 0.0f) return false; // first three vertices collinear on screen
+    return float(dy2 * dx1 - dy1 * dx2);
+}
 
+// ComputeGradients once the divisor is known not to be 0.
+void SetGradients(const ClipVertex* p, float d) {
+    const double dx1 = double(p[1].x) - p[0].x, dx2 = double(p[2].x) - p[0].x;
+    const double dy1 = double(p[1].y) - p[0].y, dy2 = double(p[2].y) - p[0].y;
     double iz[3], uz[3], vz[3];
     for (int k = 0; k < 3; ++k) {
         iz[k] = 1.0 / double(p[k].z);
@@ -139,28 +146,61 @@ bool ComputeGradients(const ClipPolygon& polygon) {
     const Gradient giz = gradient(iz), guz = gradient(uz), gvz = gradient(vz);
     ScreenGradients = {giz.dx,     giz.dy, giz.origin, guz.dx,    guz.dy,
                        guz.origin, gvz.dx, gvz.dy,     gvz.origin};
+}
+
+} // namespace
+
+bool ComputeGradients(const ClipPolygon& polygon) {
+    const float d = GradientDivisor(polygon.vertices);
+    if (d == 0.0f) return false; // first three vertices collinear on screen
+    SetGradients(polygon.vertices, d);
     return true;
 }
 
 namespace {
 
 // The scanline loop of the rasterizer, shared by the painter's and the front-to-back walk:
-// drawSpan(n, uz, vz, iz, first, x0, y) is called for each non-empty span. Every running
-// value steps here, whether or not a span is drawn.
-template <typename SpanFn> bool ScanPolygon(const ClipPolygon& polygon, SpanFn&& drawSpan) {
+// for each non-empty span, wanted(n, x0, y) says whether to draw it, and if so
+// drawSpan(n, rowIz, rowUz, rowVz, x0, y) draws it. Every running value steps here, whether
+// or not a span is drawn.
+//
+// Lazy: the gradients, the polygon's costliest set-up, wait for the first span wanted, and
+// the row values then step from the top row to it as they would have stepped all along, so
+// that a polygon that draws nothing (smaller than a pixel, or on covered pixels only) never
+// computes them. Without Lazy, ScreenGradients is set before the first row.
+template <bool Lazy, typename WantFn, typename SpanFn>
+bool ScanPolygon(const ClipPolygon& polygon, WantFn&& wanted, SpanFn&& drawSpan) {
     // Fewer than 3 vertices enclose no area; the gradients need three.
     if (polygon.count < 3) return false;
     if (!BuildEdgeChains(polygon)) return false;
-    if (!ComputeGradients(polygon)) return false;
+    const float divisor = GradientDivisor(polygon.vertices);
+    if (divisor == 0.0f) return false; // first three vertices collinear on screen
 
     const GradientSet& g = ScreenGradients;
     const int32_t width = ViewWidth, height = ViewHeight;
     ScanEdge* left = &LeftChain.edges[LeftChain.current];
     ScanEdge* right = &RightChain.edges[RightChain.current];
     int32_t y = left->firstY;
-    float rowIz = float(double(y) * g.izdy + g.iz00);
-    float rowUz = float(double(y) * g.uzdy + g.uz00);
-    float rowVz = float(double(y) * g.vzdy + g.vz00);
+    // The row values start at rowY from the gradients, then step once a row; until the
+    // gradients are set, only the steps are counted.
+    bool haveGradients = false;
+    int32_t rowY = y, rowSteps = 0;
+    float rowIz = 0.0f, rowUz = 0.0f, rowVz = 0.0f;
+    const auto startRows = [&] {
+        rowIz = float(double(rowY) * g.izdy + g.iz00);
+        rowUz = float(double(rowY) * g.uzdy + g.uz00);
+        rowVz = float(double(rowY) * g.vzdy + g.vz00);
+    };
+    const auto stepRows = [&] {
+        rowIz = float(double(rowIz) + g.izdy);
+        rowUz = float(double(rowUz) + g.uzdy);
+        rowVz = float(double(rowVz) + g.vzdy);
+    };
+    if (!Lazy) {
+        SetGradients(polygon.vertices, divisor);
+        haveGradients = true;
+        startRows();
+    }
     int32_t xl = left->x, xr = right->x;
 
     for (;;) {
@@ -180,9 +220,9 @@ template <typename SpanFn> bool ScanPolygon(const ClipPolygon& polygon, SpanFn&&
                 left->count -= int32_t(skip);
                 right->count -= int32_t(skip);
                 y += int32_t(skip);
-                rowIz = float(double(y) * g.izdy + g.iz00);
-                rowUz = float(double(y) * g.uzdy + g.uz00);
-                rowVz = float(double(y) * g.vzdy + g.vz00);
+                rowY = y;
+                rowSteps = 0;
+                if (haveGradients) startRows();
                 continue;
             }
         }
@@ -191,11 +231,21 @@ template <typename SpanFn> bool ScanPolygon(const ClipPolygon& polygon, SpanFn&&
             int32_t x1 = (xr >> 16) + 1;
             if (x0 < 0) x0 = 0;
             if (x1 > width) x1 = width;
-            if (x1 > x0) drawSpan(x1 - x0, rowIz, rowUz, rowVz, x0, y);
+            if (x1 > x0 && wanted(x1 - x0, x0, y)) {
+                if (!haveGradients) {
+                    SetGradients(polygon.vertices, divisor);
+                    haveGradients = true;
+                    startRows();
+                    for (int32_t k = 0; k < rowSteps; ++k)
+                        stepRows();
+                }
+                drawSpan(x1 - x0, rowIz, rowUz, rowVz, x0, y);
+            }
         }
-        rowIz = float(double(rowIz) + g.izdy);
-        rowUz = float(double(rowUz) + g.uzdy);
-        rowVz = float(double(rowVz) + g.vzdy);
+        if (haveGradients)
+            stepRows();
+        else
+            ++rowSteps;
         ++y;
 
         if (--right->count != 0) {
@@ -541,10 +591,14 @@ template <RunKernel Run, SpanBoundaryKernel FindBoundaries>
 inline bool RasterizeCoveredWith(const ClipPolygon& polygon, uint32_t* frameBuffer) {
     // A polygon has one span a row, so the spans of a batch never share coverage bits.
     Batch.count = 0;
-    const bool drawn = ScanPolygon(
-        polygon, [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
-            const SpanCoverage coverage = ClaimSpan(y, x0, x0 + n);
-            if (coverage == SpanCoverage::Covered) return;
+    SpanCoverage coverage = SpanCoverage::Covered;
+    const bool drawn = ScanPolygon<true>(
+        polygon,
+        [&](int32_t n, int32_t x0, int32_t y) {
+            coverage = ClaimSpan(y, x0, x0 + n);
+            return coverage != SpanCoverage::Covered;
+        },
+        [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
             const int32_t lane = Batch.count++;
             Batch.n[lane] = n, Batch.x0[lane] = x0, Batch.y[lane] = y;
             Batch.open[lane] = coverage == SpanCoverage::Open;
@@ -634,7 +688,7 @@ UncoveredRunDrawer UncoveredRunDrawerFor(RunDrawerKind kind) {
 bool RasterizePolygon(const ClipPolygon& polygon, uint32_t* frameBuffer) {
     const GradientSet& g = ScreenGradients;
     const size_t width = size_t(ViewWidth);
-    return ScanPolygon(polygon,
+    return ScanPolygon<false>(polygon, [](int32_t, int32_t, int32_t) { return true; },
                        [&](int32_t n, float rowIz, float rowUz, float rowVz, int32_t x0, int32_t y) {
                            const float iz = float(double(x0) * g.izdx + rowIz);
                            const float uz = float(double(x0) * g.uzdx + rowUz);
