@@ -217,6 +217,14 @@ ClipVertex MakeClipVertex(const CachedVertex& v, float x, float y, float u, floa
     return out;
 }
 
+// Whether the rasterizer finds no scanline between the projected polygon's top and bottom
+// (ceil of both the same), as for most polygons of distant detail. Only sure for heights
+// inside the rasterizer's search range; a NaN gives false.
+bool CoversNoRow(float yMin, float yMax) {
+    constexpr float Limit = 65536.0f;
+    return yMin > -Limit && yMax < Limit && std::ceil(yMin) >= std::ceil(yMax);
+}
+
 // Whether every pixel the projected polygon can write is covered: the rows from ceil of
 // its top to ceil of its bottom less one, the columns after floor of its left edge up to
 // floor of its right, each widened by one for the 16.16 edge stepping.
@@ -253,8 +261,10 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
     if (keep == AllPlanes) {
         // Nothing to clip: the vertices' own projections, and ProjectPolygon's near test.
         if (a.z < NearDepth || b.z < NearDepth || c.z < NearDepth) return;
+        const float yMin = std::min({a.sy, b.sy, c.sy}), yMax = std::max({a.sy, b.sy, c.sy});
+        if (CoversNoRow(yMin, yMax)) return;
         if (OnCoveredPixelsOnly(std::min({a.sx, b.sx, c.sx}), std::max({a.sx, b.sx, c.sx}),
-                                std::min({a.sy, b.sy, c.sy}), std::max({a.sy, b.sy, c.sy})))
+                                yMin, yMax))
             return;
         clipped.count = 3;
         clipped.vertices[0] = MakeClipVertex(a, a.sx, a.sy, polygon.u[0], polygon.v[0]);
