@@ -292,12 +292,16 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
     RasterizePolygonCovered(clipped, Walk.frameBuffer);
 }
 
-// `planes`: the frustum planes the node's box does not lie wholly inside.
-void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes) {
+// `planes`: the frustum planes the node's box does not lie wholly inside; `distance`: the
+// camera's from the node's plane.
+void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes, double distance) {
     const CachedPolygon* polygons = Walk.cache->polygons.get();
-    // Bit-identical planes give one back-face verdict for all of the node's polygons.
+    // Bit-identical planes give one back-face verdict for all of the node's polygons, the
+    // node's own distance where they are on its plane.
     if (node.sharedPlane && node.groupCount > 0 &&
-        PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera) > BackFaceThreshold) {
+        (node.polygonsOnPlane ? distance
+                              : PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera)) >
+            BackFaceThreshold) {
         // All of them face away: counted as the painter's walk counts them, and skipped.
         RenderCount.polygonsVisited += node.drawableCount;
         RenderCount.polygonsFacingAway += node.drawableCount;
@@ -346,13 +350,13 @@ void WalkNode(int32_t index, uint32_t planes) {
     if (dist > BspPlaneBand) {
         if (node.hasFront) WalkNode(index + 1, planes);
         if (CoverageComplete()) return;
-        DrawNodePolygonsReversed(node, planes);
+        DrawNodePolygonsReversed(node, planes, dist);
         if (CoverageComplete()) return;
         if (node.back >= 0) WalkNode(node.back, planes);
     } else if (dist < -BspPlaneBand) {
         if (node.back >= 0) WalkNode(node.back, planes);
         if (CoverageComplete()) return;
-        DrawNodePolygonsReversed(node, planes);
+        DrawNodePolygonsReversed(node, planes, dist);
         if (CoverageComplete()) return;
         if (node.hasFront) WalkNode(index + 1, planes);
     } else {

@@ -110,6 +110,8 @@ struct Builder {
                 Grow(group, at, at);
             }
         }
+        out.polygonsOnPlane = node.polygonCount > 0 && out.sharedPlane &&
+                              SamePlane(node.polygons[0].plane, node.plane);
         int64_t below = cache.nodes[index].drawableCount;
         if ((node.flags & NodeHasFront) && node.front) {
             int32_t front = -1;

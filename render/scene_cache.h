@@ -5,7 +5,7 @@
 //   - each polygon's vertex indices, texel coordinates (MapVertex u, v times the texture's
 //     size, as TransformVertex rounds them) and texture;
 //   - for each node, whether all its polygons' planes are bit-identical, so that one
-//     back-face test stands for all of them;
+//     back-face test stands for all of them, and whether that plane is the node's own;
 //   - each node's polygons in groups of up to PolygonGroupSize in their order, each with
 //     the box of its vertices: one box test can skip a group that lies off the view or on
 //     covered pixels, where the subtree's box, spread over much of the map, cannot;
@@ -79,6 +79,9 @@ struct alignas(64) CachedNode {
     int32_t drawableCount;        // polygons with a texture
     bool hasFront : 1;            // its front child is the next node
     bool sharedPlane : 1;         // every polygon's plane bit-identical to the first's
+    // And that plane is the node's own, bit for bit (as for most nodes): the walk's side test
+    // of the node then gives the back-face test of all its polygons, unread.
+    bool polygonsOnPlane : 1;
     bool hasBox : 1;              // false for a subtree without polygons
     // Its subtree holds at least CoverTestPolygons drawable polygons; a smaller one is not
     // worth projecting its box for the coverage: its polygons' own tests are about as cheap.
