@@ -294,11 +294,13 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
 
 // `planes`: the frustum planes the node's box does not lie wholly inside; `distance`: the
 // camera's from the node's plane.
-void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes, double distance) {
+void DrawNodePolygonsReversed(int32_t index, const CachedNode& node, uint32_t planes,
+                              double distance) {
+    if (node.drawableCount == 0) return;
     const CachedPolygon* polygons = Walk.cache->polygons.get();
     // Bit-identical planes give one back-face verdict for all of the node's polygons, the
     // node's own distance where they are on its plane.
-    if (node.sharedPlane && node.groupCount > 0 &&
+    if (node.sharedPlane &&
         (node.polygonsOnPlane ? distance
                               : PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera)) >
             BackFaceThreshold) {
@@ -327,7 +329,8 @@ void DrawNodePolygonsReversed(const CachedNode& node, uint32_t planes, double di
         drawReversed(node.firstPolygon, node.ungroupedPolygons);
         return;
     }
-    for (int32_t g = node.firstGroup + node.groupCount - 1; g >= node.firstGroup; --g) {
+    const CachedNodeBox& box = Walk.cache->nodeBoxes[index];
+    for (int32_t g = box.firstGroup + box.groupCount - 1; g >= box.firstGroup; --g) {
         const CachedGroup& group = Walk.cache->groups[g];
         if (!group.hasBox) continue; // nothing drawable
         uint32_t groupPlanes = planes;
@@ -343,20 +346,20 @@ void WalkNode(int32_t index, uint32_t planes) {
     // A box inside every side plane can still be dropped by the near test, which its
     // polygons' own near test repeats: a subtree too small for the coverage test skips it.
     if (Walk.cull && (planes != 0 || node.worthCoverTest) &&
-        !BoxMayShow(node, planes, node.worthCoverTest))
+        !BoxMayShow(Walk.cache->nodeBoxes[index], planes, node.worthCoverTest))
         return;
 
     const double dist = PlaneDistance(node.plane, Walk.camera);
     if (dist > BspPlaneBand) {
         if (node.hasFront) WalkNode(index + 1, planes);
         if (CoverageComplete()) return;
-        DrawNodePolygonsReversed(node, planes, dist);
+        DrawNodePolygonsReversed(index, node, planes, dist);
         if (CoverageComplete()) return;
         if (node.back >= 0) WalkNode(node.back, planes);
     } else if (dist < -BspPlaneBand) {
         if (node.back >= 0) WalkNode(node.back, planes);
         if (CoverageComplete()) return;
-        DrawNodePolygonsReversed(node, planes, dist);
+        DrawNodePolygonsReversed(index, node, planes, dist);
         if (CoverageComplete()) return;
         if (node.hasFront) WalkNode(index + 1, planes);
     } else {
@@ -372,11 +375,11 @@ bool DrawSceneFrontToBack(const Map& map, uint32_t* frameBuffer) {
     MapRenderCache* cache = map.renderCache.get();
     if (!cache || !frameBuffer || cache->nodeCount == 0) return false;
     // The walk's early stop relies on every polygon's pixels lying inside the writable set.
-    const CachedNode& root = cache->nodes[0];
+    const CachedNodeBox& root = cache->nodeBoxes[0];
     const float extent[3] = {std::max(std::fabs(root.lo[0]), std::fabs(root.hi[0])),
                              std::max(std::fabs(root.lo[1]), std::fabs(root.hi[1])),
                              std::max(std::fabs(root.lo[2]), std::fabs(root.hi[2]))};
-    if (root.hasBox && !ViewKeepsMargin(extent)) return false;
+    if (cache->nodes[0].hasBox && !ViewKeepsMargin(extent)) return false;
     if (!BeginCoverage(ViewWidth, ViewHeight)) return false;
     if (++cache->frame == 0) {
         // After 2^32 frames the numbers wrap: forget every vertex once.

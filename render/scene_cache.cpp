@@ -55,13 +55,21 @@ struct Builder {
         return numberOf[i];
     }
 
-    // A node or a group.
-    template <typename Box> void Grow(Box& into, const float lo[3], const float hi[3]) {
+    // A node's box or a group's; `hasBox` false: the box is empty so far.
+    template <typename Box>
+    static void Grow(Box& into, bool hasBox, const float lo[3], const float hi[3]) {
         for (int k = 0; k < 3; ++k) {
-            into.lo[k] = into.hasBox ? std::min(into.lo[k], lo[k]) : lo[k];
-            into.hi[k] = into.hasBox ? std::max(into.hi[k], hi[k]) : hi[k];
+            into.lo[k] = hasBox ? std::min(into.lo[k], lo[k]) : lo[k];
+            into.hi[k] = hasBox ? std::max(into.hi[k], hi[k]) : hi[k];
         }
-        into.hasBox = true;
+    }
+    void GrowNode(int32_t index, const float lo[3], const float hi[3]) {
+        Grow(cache.nodeBoxes[index], cache.nodes[index].hasBox, lo, hi);
+        cache.nodes[index].hasBox = true;
+    }
+    static void GrowGroup(CachedGroup& group, const float lo[3], const float hi[3]) {
+        Grow(group, group.hasBox, lo, hi);
+        group.hasBox = true;
     }
 
     // Pre-order: the node, then its front subtree, then its back subtree. -1 on a polygon
@@ -69,13 +77,15 @@ struct Builder {
     int32_t Add(const MapNode& node, int64_t& drawable) {
         const int32_t index = nextNode++;
         CachedNode& out = cache.nodes[index];
+        CachedNodeBox& box = cache.nodeBoxes[index];
         out = {};
+        box = {};
         out.plane = node.plane;
         out.back = -1;
         out.firstPolygon = nextPolygon;
         out.sharedPlane = true;
-        out.firstGroup = nextGroup;
-        out.groupCount = int32_t(GroupsOf(node.polygonCount));
+        box.firstGroup = nextGroup;
+        box.groupCount = int32_t(GroupsOf(node.polygonCount));
         for (int32_t i = 0; i < node.polygonCount; ++i) {
             if (i % PolygonGroupSize == 0) {
                 CachedGroup& group = cache.groups[nextGroup++];
@@ -106,8 +116,8 @@ struct Builder {
                 p.v[k] = texture ? float(double(float(texture->height)) * v->v) : 0.0f;
                 if (!texture) continue;
                 const float at[3] = {v->x, v->y, v->z};
-                Grow(out, at, at);
-                Grow(group, at, at);
+                GrowNode(index, at, at);
+                GrowGroup(group, at, at);
             }
         }
         out.polygonsOnPlane = node.polygonCount > 0 && out.sharedPlane &&
@@ -123,7 +133,7 @@ struct Builder {
             return -1;
         cache.nodes[index].worthCoverTest = below >= CoverTestPolygons;
         drawable += below;
-        const CachedNode& whole = cache.nodes[index];
+        const CachedNodeBox& whole = cache.nodeBoxes[index];
         for (int32_t g = whole.firstGroup; g < whole.firstGroup + whole.groupCount; ++g) {
             CachedGroup& group = cache.groups[g];
             if (group.polygonCount < GroupTestPolygons) continue;
@@ -146,7 +156,7 @@ struct Builder {
         if (at < 0) return false;
         // The node array is made whole before the walk, so `link` stays valid across Add().
         link = at;
-        if (cache.nodes[at].hasBox) Grow(cache.nodes[parent], cache.nodes[at].lo, cache.nodes[at].hi);
+        if (cache.nodes[at].hasBox) GrowNode(parent, cache.nodeBoxes[at].lo, cache.nodeBoxes[at].hi);
         return true;
     }
 };
@@ -191,13 +201,14 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
     cache->nodeCount = int32_t(nodes);
     cache->polygonCount = int32_t(polygons);
     cache->nodes = NewArray<CachedNode>(nodes);
+    cache->nodeBoxes = NewArray<CachedNodeBox>(nodes);
     cache->polygons = NewArray<CachedPolygon>(polygons);
     cache->groupCount = int32_t(groups);
     cache->groups = NewArray<CachedGroup>(groups);
     cache->vertices = NewArray<CachedVertex>(map.vertexCount);
     cache->positions = NewArray<Point3>(map.vertexCount);
     const std::unique_ptr<int32_t[]> numberOf = NewArray<int32_t>(map.vertexCount);
-    if (!cache->nodes || !cache->polygons || !cache->groups || !cache->vertices ||
+    if (!cache->nodes || !cache->nodeBoxes || !cache->polygons || !cache->groups || !cache->vertices ||
         !cache->positions || !numberOf)
         return nullptr;
     std::fill_n(numberOf.get(), std::max(map.vertexCount, 1), -1);

@@ -67,15 +67,12 @@ struct CachedGroup {
     float lo[3], hi[3];
 };
 
-// One cache line: what the walk reads of a node, its plane included, so that a node costs
-// the walk one read. In the pre-order array a node's front child, where it has one, is the
-// next node.
-struct alignas(64) CachedNode {
+// Half a cache line: what the walk reads of every node it reaches, its plane included. In
+// the pre-order array a node's front child, where it has one, is the next node.
+struct alignas(32) CachedNode {
     Plane plane;                  // the node's own, copied from the map
     int32_t back;                 // index into the node array, -1 for none
     int32_t firstPolygon;         // into the polygon array
-    int32_t firstGroup;           // into the group array
-    int32_t groupCount;           // 0 for a node without polygons
     int32_t drawableCount;        // polygons with a texture
     bool hasFront : 1;            // its front child is the next node
     bool sharedPlane : 1;         // every polygon's plane bit-identical to the first's
@@ -90,9 +87,18 @@ struct alignas(64) CachedNode {
     // own (most nodes of scenes of many small objects): their number, so that the walk need
     // not read the group; 0 otherwise.
     uint8_t ungroupedPolygons;
-    float lo[3], hi[3];           // subtree box in map space
 };
-static_assert(sizeof(CachedNode) == 64);
+static_assert(sizeof(CachedNode) == 32);
+
+// The other half, in an array of its own at the same index: what the walk reads only where
+// it tests a box, its subtree's or its groups' (deep in the tree, inside every frustum
+// plane and below the coverage test's size, it reads none of it).
+struct alignas(32) CachedNodeBox {
+    float lo[3], hi[3]; // subtree box in map space, while the node's hasBox
+    int32_t firstGroup; // into the group array
+    int32_t groupCount; // 0 for a node without polygons
+};
+static_assert(sizeof(CachedNodeBox) == 32);
 
 // One vertex as this frame sees it; valid while `frame` equals the walk's frame number.
 // Half a cache line, so that a vertex's test and its values are one read.
@@ -106,6 +112,7 @@ struct alignas(32) CachedVertex {
 struct MapRenderCache {
     int32_t nodeCount = 0;
     std::unique_ptr<CachedNode[]> nodes;
+    std::unique_ptr<CachedNodeBox[]> nodeBoxes; // one per node
     int32_t polygonCount = 0;
     std::unique_ptr<CachedPolygon[]> polygons;
     int32_t groupCount = 0;
