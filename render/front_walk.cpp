@@ -206,13 +206,13 @@ const CachedVertex& FetchVertex(int32_t index) {
 }
 
 // The vertex with x and y given: camera space, or on the screen.
-ClipVertex MakeClipVertex(const CachedVertex& v, float x, float y, float u, float tv) {
+ClipVertex MakeClipVertex(const CachedVertex& v, float x, float y, const TexelCoords& t) {
     ClipVertex out;
     out.x = x;
     out.y = y;
     out.z = v.z;
-    out.u = u;
-    out.v = tv;
+    out.u = t.u;
+    out.v = t.v;
     out.reserved[0] = out.reserved[1] = out.reserved[2] = 0.0f;
     return out;
 }
@@ -257,6 +257,10 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
     const uint32_t outside = (all >> 4) & AllPlanes;
     if (outside & ~keep) return; // rejected by a plane
 
+    const TexelCoords* texels = Walk.cache->texels.get();
+    const TexelCoords& ta = texels[polygon.vertex[0]];
+    const TexelCoords& tb = texels[polygon.vertex[1]];
+    const TexelCoords& tc = texels[polygon.vertex[2]];
     ClipPolygon clipped;
     if (keep == AllPlanes) {
         // Nothing to clip: the vertices' own projections, and ProjectPolygon's near test.
@@ -267,24 +271,24 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
                                 yMin, yMax))
             return;
         clipped.count = 3;
-        clipped.vertices[0] = MakeClipVertex(a, a.sx, a.sy, polygon.u[0], polygon.v[0]);
-        clipped.vertices[1] = MakeClipVertex(b, b.sx, b.sy, polygon.u[1], polygon.v[1]);
-        clipped.vertices[2] = MakeClipVertex(c, c.sx, c.sy, polygon.u[2], polygon.v[2]);
+        clipped.vertices[0] = MakeClipVertex(a, a.sx, a.sy, ta);
+        clipped.vertices[1] = MakeClipVertex(b, b.sx, b.sy, tb);
+        clipped.vertices[2] = MakeClipVertex(c, c.sx, c.sy, tc);
     } else {
-        clipped = ClipToFrustum(MakeClipVertex(a, a.x, a.y, polygon.u[0], polygon.v[0]),
-                                MakeClipVertex(b, b.x, b.y, polygon.u[1], polygon.v[1]),
-                                MakeClipVertex(c, c.x, c.y, polygon.u[2], polygon.v[2]), FrustumPlanes);
+        clipped = ClipToFrustum(MakeClipVertex(a, a.x, a.y, ta), MakeClipVertex(b, b.x, b.y, tb),
+                                MakeClipVertex(c, c.x, c.y, tc), FrustumPlanes);
         if (clipped.count < 3) return;
         if (!ProjectPolygon(clipped)) return;
         if (OnCoveredPixelsOnly(clipped)) return;
     }
 
-    const Texture& texture = *polygon.texture;
+    const CachedTexture& slot = Walk.cache->textures[polygon.texture];
+    const Texture& texture = *slot.texture;
     TextureBinding.texels = texture.pixels.get();
     TextureBinding.uMask = texture.uMask;
     TextureBinding.vMask = texture.vMask;
     TextureBinding.vShift = texture.vShift;
-    const PaddedTexture* padded = polygon.padded;
+    const PaddedTexture* padded = slot.padded;
     TextureBinding.paddedRows = padded ? padded->rows.get() : nullptr;
     TextureBinding.rowPitch = padded ? padded->pitch : 0;
     TextureBinding.rowMask = padded ? padded->rowMask : 0;
@@ -298,11 +302,12 @@ void DrawNodePolygonsReversed(int32_t index, const CachedNode& node, uint32_t pl
                               double distance) {
     if (node.drawableCount == 0) return;
     const CachedPolygon* polygons = Walk.cache->polygons.get();
+    const Plane* polygonPlanes = Walk.cache->planes.get();
     // Bit-identical planes give one back-face verdict for all of the node's polygons, the
     // node's own distance where they are on its plane.
     if (node.sharedPlane &&
         (node.polygonsOnPlane ? distance
-                              : PlaneDistance(polygons[node.firstPolygon].plane, Walk.camera)) >
+                              : PlaneDistance(polygonPlanes[node.firstPolygon], Walk.camera)) >
             BackFaceThreshold) {
         // All of them face away: counted as the painter's walk counts them, and skipped.
         RenderCount.polygonsVisited += node.drawableCount;
@@ -313,10 +318,10 @@ void DrawNodePolygonsReversed(int32_t index, const CachedNode& node, uint32_t pl
     const auto drawReversed = [&](int32_t first, int32_t count) {
         for (int32_t i = first + count - 1; i >= first; --i) {
             const CachedPolygon& polygon = polygons[i];
-            if (!polygon.texture) continue;
+            if (polygon.texture < 0) continue;
             ++RenderCount.polygonsVisited;
             if (!node.sharedPlane &&
-                PlaneDistance(polygon.plane, Walk.camera) > BackFaceThreshold) {
+                PlaneDistance(polygonPlanes[i], Walk.camera) > BackFaceThreshold) {
                 ++RenderCount.polygonsFacingAway;
                 continue;
             }

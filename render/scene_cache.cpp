@@ -37,22 +37,32 @@ bool SamePlane(const Plane& a, const Plane& b) {
     return std::memcmp(&a, &b, sizeof(Plane)) == 0;
 }
 
+// A cache vertex while the cache is built: its map vertex and texture size, and the next
+// cache vertex of the same map vertex (-1 for none).
+struct VertexUse {
+    int32_t mapVertex;
+    float width, height;
+    int32_t next;
+};
+
 struct Builder {
     const Map& map;
     MapRenderCache& cache;
-    int32_t* numberOf; // per map vertex: its number in the cache, -1 before its first use
+    int32_t* firstUse; // per map vertex: its latest cache vertex, -1 before its first use
+    VertexUse* uses;   // per cache vertex, room for three a polygon
     int32_t nextNode = 0;
     int32_t nextPolygon = 0;
     int32_t nextGroup = 0;
 
-    // The cache's number of map vertex i, given at its first use.
-    int32_t Number(int32_t i) {
-        if (numberOf[i] < 0) {
-            const MapVertex& v = map.vertices[i];
-            numberOf[i] = cache.vertexCount++;
-            cache.positions[numberOf[i]] = Point3{v.x, v.y, v.z};
-        }
-        return numberOf[i];
+    // The cache's number of map vertex i drawn with a texture of this size (0 by 0 for
+    // none), given at its first use.
+    int32_t Number(int32_t i, float width, float height) {
+        for (int32_t n = firstUse[i]; n >= 0; n = uses[n].next)
+            if (uses[n].width == width && uses[n].height == height) return n;
+        const int32_t n = cache.vertexCount++;
+        uses[n] = VertexUse{i, width, height, firstUse[i]};
+        firstUse[i] = n;
+        return n;
     }
 
     // A node's box or a group's; `hasBox` false: the box is empty so far.
@@ -95,25 +105,21 @@ struct Builder {
             }
             CachedGroup& group = cache.groups[nextGroup - 1];
             const MapPolygon& polygon = node.polygons[i];
+            cache.planes[nextPolygon] = polygon.plane;
             CachedPolygon& p = cache.polygons[nextPolygon++];
-            p.plane = polygon.plane;
             out.sharedPlane = out.sharedPlane && SamePlane(polygon.plane, node.polygons[0].plane);
             const Texture* texture = nullptr;
             if (polygon.textureIndex >= 0 && polygon.textureIndex < map.textureCount)
-                texture = map.textureSlots[polygon.textureIndex].texture.get();
-            p.texture = texture;
+                texture = cache.textures[polygon.textureIndex].texture;
+            p.texture = texture ? polygon.textureIndex : -1;
             out.drawableCount += texture != nullptr;
-            const PaddedTexture* padded =
-                texture ? &cache.padded[size_t(polygon.textureIndex)] : nullptr;
-            p.padded = padded && padded->rows ? padded : nullptr;
+            const float width = texture ? float(texture->width) : 0.0f;
+            const float height = texture ? float(texture->height) : 0.0f;
             for (int k = 0; k < 3; ++k) {
                 const MapVertex* v = polygon.vertices[k];
                 const MapVertex* first = map.vertices.get();
                 if (!v || !first || v < first || v >= first + map.vertexCount) return -1;
-                p.vertex[k] = Number(int32_t(v - first));
-                // As TransformVertex rounds them.
-                p.u[k] = texture ? float(double(float(texture->width)) * v->u) : 0.0f;
-                p.v[k] = texture ? float(double(float(texture->height)) * v->v) : 0.0f;
+                p.vertex[k] = Number(int32_t(v - first), width, height);
                 if (!texture) continue;
                 const float at[3] = {v->x, v->y, v->z};
                 GrowNode(index, at, at);
@@ -194,7 +200,7 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
     if (!map.root) return nullptr;
     int64_t nodes = 0, polygons = 0, groups = 0;
     CountTree(*map.root, nodes, polygons, groups);
-    if (nodes > INT32_MAX || polygons > INT32_MAX) return nullptr;
+    if (nodes > INT32_MAX || 3 * polygons > INT32_MAX) return nullptr;
 
     auto cache = std::shared_ptr<MapRenderCache>(new (std::nothrow) MapRenderCache());
     if (!cache) return nullptr;
@@ -203,25 +209,43 @@ std::shared_ptr<MapRenderCache> BuildMapRenderCache(const Map& map) {
     cache->nodes = NewArray<CachedNode>(nodes);
     cache->nodeBoxes = NewArray<CachedNodeBox>(nodes);
     cache->polygons = NewArray<CachedPolygon>(polygons);
+    cache->planes = NewArray<Plane>(polygons);
     cache->groupCount = int32_t(groups);
     cache->groups = NewArray<CachedGroup>(groups);
-    cache->vertices = NewArray<CachedVertex>(map.vertexCount);
-    cache->positions = NewArray<Point3>(map.vertexCount);
-    const std::unique_ptr<int32_t[]> numberOf = NewArray<int32_t>(map.vertexCount);
-    if (!cache->nodes || !cache->nodeBoxes || !cache->polygons || !cache->groups || !cache->vertices ||
-        !cache->positions || !numberOf)
+    const std::unique_ptr<int32_t[]> firstUse = NewArray<int32_t>(map.vertexCount);
+    const std::unique_ptr<VertexUse[]> uses = NewArray<VertexUse>(3 * polygons);
+    if (!cache->nodes || !cache->nodeBoxes || !cache->polygons || !cache->planes ||
+        !cache->groups || !firstUse || !uses)
         return nullptr;
-    std::fill_n(numberOf.get(), std::max(map.vertexCount, 1), -1);
+    std::fill_n(firstUse.get(), std::max(map.vertexCount, 1), -1);
     // Frame numbers start at 1, so that no vertex counts as filled before the first frame.
     cache->frame = 0;
     cache->padded = NewArray<PaddedTexture>(map.textureCount);
-    if (!cache->padded) return nullptr;
+    cache->textures = NewArray<CachedTexture>(map.textureCount);
+    if (!cache->padded || !cache->textures) return nullptr;
     for (int32_t slot = 0; slot < map.textureCount; ++slot)
-        if (const Texture* texture = map.textureSlots[slot].texture.get())
-            MakePaddedTexture(*texture, cache->padded[slot]); // none: the gather serves
+        if (const Texture* texture = map.textureSlots[slot].texture.get()) {
+            // Without padded rows the gather serves.
+            const bool padded = MakePaddedTexture(*texture, cache->padded[slot]);
+            cache->textures[slot] = CachedTexture{texture, padded ? &cache->padded[slot] : nullptr};
+        }
 
-    Builder builder{map, *cache, numberOf.get()};
+    Builder builder{map, *cache, firstUse.get(), uses.get()};
     int64_t drawable = 0;
     if (builder.Add(*map.root, drawable) != 0) return nullptr;
+
+    const int32_t vertexCount = cache->vertexCount;
+    cache->vertices = NewArray<CachedVertex>(vertexCount);
+    cache->positions = NewArray<Point3>(vertexCount);
+    cache->texels = NewArray<TexelCoords>(vertexCount);
+    if (!cache->vertices || !cache->positions || !cache->texels) return nullptr;
+    for (int32_t n = 0; n < vertexCount; ++n) {
+        const VertexUse& use = uses[n];
+        const MapVertex& v = map.vertices[use.mapVertex];
+        cache->positions[n] = Point3{v.x, v.y, v.z};
+        // As TransformVertex rounds them.
+        cache->texels[n] = TexelCoords{float(double(use.width) * v.u),
+                                       float(double(use.height) * v.v)};
+    }
     return cache;
 }

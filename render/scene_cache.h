@@ -2,8 +2,9 @@
 // (render/render.h) and reused by every frame, so that a frame allocates nothing:
 //   - the tree again, as a flat array in pre-order, each node with the bounding box of
 //     every vertex of its subtree's polygons;
-//   - each polygon's vertex indices, texel coordinates (MapVertex u, v times the texture's
-//     size, as TransformVertex rounds them) and texture;
+//   - each polygon's vertex indices and texture slot, and apart, its plane; each vertex's
+//     texel coordinates (MapVertex u, v times the texture's size, as TransformVertex rounds
+//     them);
 //   - for each node, whether all its polygons' planes are bit-identical, so that one
 //     back-face test stands for all of them, and whether that plane is the node's own;
 //   - each node's polygons in groups of up to PolygonGroupSize in their order, each with
@@ -11,8 +12,9 @@
 //     covered pixels, where the subtree's box, spread over much of the map, cannot;
 //   - the per-frame vertex cache: a camera-space position, its frustum sides and its place
 //     on the screen, filled the first time a frame needs the vertex; the vertices numbered
-//     anew in the order the polygons first use them, each with its map position beside, so
-//     that the polygons of a node find their vertices close together;
+//     anew in the order the polygons first use them (a map vertex once for each texture size
+//     it is drawn with), each with its map position beside, so that the polygons of a node
+//     find their vertices close together;
 //   - for textures that suit it, their rows with the ends wrapped around (TexelSource in
 //     render/raster.h), from which a run of texels magnified on the screen is read at once.
 // It is made after the textures are loaded and read-only then, like the map. A polygon whose
@@ -42,12 +44,25 @@ inline constexpr int64_t MaxPaddedTexels = 256 * 256;
 // narrower than RowWindowWidth or larger than MaxPaddedTexels, or when memory runs out.
 bool MakePaddedTexture(const Texture& texture, PaddedTexture& out);
 
+// A quarter of a cache line, so that the walk reads a node's polygons four to a line: the
+// rest of what a polygon needs is read only once it is drawn.
 struct CachedPolygon {
-    int32_t vertex[3];  // indices into MapRenderCache::vertices and positions
-    float u[3], v[3];   // texel coordinates
-    Plane plane;
-    const Texture* texture; // null: the polygon is never drawn
-    const PaddedTexture* padded; // null: none for its texture
+    int32_t vertex[3]; // into MapRenderCache::vertices, positions and texels
+    int32_t texture;   // slot in MapRenderCache::textures; -1: the polygon is never drawn
+};
+static_assert(sizeof(CachedPolygon) == 16);
+
+// A vertex's texel coordinates: MapVertex u, v times its polygon's texture size, as
+// TransformVertex rounds them. A map vertex used with textures of different sizes is a
+// cache vertex for each size.
+struct TexelCoords {
+    float u, v;
+};
+
+// A texture slot as the walk binds it.
+struct CachedTexture {
+    const Texture* texture = nullptr;      // null: the slot's polygons are never drawn
+    const PaddedTexture* padded = nullptr; // null: none for its texture
 };
 
 // A node's polygons go into groups of at most this many consecutive ones.
@@ -115,13 +130,16 @@ struct MapRenderCache {
     std::unique_ptr<CachedNodeBox[]> nodeBoxes; // one per node
     int32_t polygonCount = 0;
     std::unique_ptr<CachedPolygon[]> polygons;
+    std::unique_ptr<Plane[]> planes; // per polygon, for the back-face tests a node cannot share
     int32_t groupCount = 0;
     std::unique_ptr<CachedGroup[]> groups;
-    int32_t vertexCount = 0; // the map's vertices that polygons use
+    int32_t vertexCount = 0; // the map's vertices that polygons use, once per texture size
     std::unique_ptr<CachedVertex[]> vertices;
     std::unique_ptr<Point3[]> positions; // each vertex's map position
+    std::unique_ptr<TexelCoords[]> texels;
     uint32_t frame = 0;
-    std::unique_ptr<PaddedTexture[]> padded; // per texture slot; rows null where none
+    std::unique_ptr<PaddedTexture[]> padded;  // per texture slot; rows null where none
+    std::unique_ptr<CachedTexture[]> textures; // per texture slot
 };
 
 // Null when the map cannot be cached (see above) or memory runs out.
