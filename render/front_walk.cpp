@@ -226,13 +226,15 @@ bool CoversNoRow(float yMin, float yMax) {
 }
 
 // Whether every pixel the projected polygon can write is covered: the rows from ceil of
-// its top to ceil of its bottom less one, the columns after floor of its left edge up to
-// floor of its right, each widened by one for the 16.16 edge stepping.
+// its top to ceil of its bottom less one, exactly, as the rasterizer finds them from the
+// same floats; the columns after floor of its left edge up to floor of its right, each
+// widened by one for the 16.16 edge stepping. A small polygon's test is then its one or
+// two rows, not four or five.
 bool OnCoveredPixelsOnly(float xMin, float xMax, float yMin, float yMax) {
     constexpr float Limit = 1e6f; // also false for a NaN
     if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
-    return RectCovered(int32_t(std::floor(xMin)) - 1, int32_t(std::floor(yMin)) - 1,
-                       int32_t(std::floor(xMax)) + 1, int32_t(std::ceil(yMax)) + 1);
+    return RectCovered(int32_t(std::floor(xMin)) - 1, int32_t(std::ceil(yMin)),
+                       int32_t(std::floor(xMax)) + 1, int32_t(std::ceil(yMax)) - 1);
 }
 bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
     float xMin = polygon.vertices[0].x, xMax = xMin;
