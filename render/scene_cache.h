@@ -138,6 +138,7 @@ struct MapRenderCache {
     std::unique_ptr<Point3[]> positions; // each vertex's map position
     std::unique_ptr<TexelCoords[]> texels;
     uint32_t frame = 0;
+    int64_t vertexFetches = 0; // the latest frame's, for the choice of transforming all at once
     std::unique_ptr<PaddedTexture[]> padded;  // per texture slot; rows null where none
     std::unique_ptr<CachedTexture[]> textures; // per texture slot
 };
