@@ -295,8 +295,14 @@ __attribute__((target("avx512f"))) void TransformAllAvx512(MapRenderCache& cache
             _mm256_permute2f128_ps(s2, s6, 0x20), _mm256_permute2f128_ps(s3, s7, 0x20),
             _mm256_permute2f128_ps(s0, s4, 0x31), _mm256_permute2f128_ps(s1, s5, 0x31),
             _mm256_permute2f128_ps(s2, s6, 0x31), _mm256_permute2f128_ps(s3, s7, 0x31)};
-        for (int32_t j = 0; j < count; ++j)
-            _mm256_storeu_ps(reinterpret_cast<float*>(&vertices[first + j]), records[j]);
+        float* to = &vertices[first].x;
+        if (count == 8) {
+            for (int32_t j = 0; j < 8; ++j)
+                _mm256_storeu_ps(to + 8 * j, records[j]);
+        } else {
+            for (int32_t j = 0; j < count; ++j)
+                _mm256_storeu_ps(to + 8 * j, records[j]);
+        }
     }
 }
 #pragma GCC diagnostic pop
