@@ -320,12 +320,25 @@ ClipVertex MakeClipVertex(const CachedVertex& v, float x, float y, const TexelCo
     return out;
 }
 
-// Whether the rasterizer finds no scanline between the projected polygon's top and bottom
-// (ceil of both the same), as for most polygons of distant detail. Only sure for heights
+// Floor and ceil of a float of magnitude below 2^23 as integers, through the truncating
+// conversion: the program is built for processors without a rounding instruction, where
+// std::floor and std::ceil take twice the instructions.
+inline int32_t FloorOf(float a) {
+    const int32_t k = int32_t(a);
+    return k - int32_t(float(k) > a);
+}
+inline int32_t CeilOf(float a) {
+    const int32_t k = int32_t(a);
+    return k + int32_t(float(k) < a);
+}
+
+// Whether the rasterizer finds no scanline between the projected polygon's top and bottom:
+// it covers the rows from ceil of the top up to before ceil of the bottom, that is, up to
+// before the bottom itself. Most polygons of distant detail cover none. Only sure for heights
 // inside the rasterizer's search range; a NaN gives false.
 bool CoversNoRow(float yMin, float yMax) {
     constexpr float Limit = 65536.0f;
-    return yMin > -Limit && yMax < Limit && std::ceil(yMin) >= std::ceil(yMax);
+    return yMin > -Limit && yMax < Limit && float(CeilOf(yMin)) >= yMax;
 }
 
 // Whether every pixel the projected polygon can write is covered: the rows from ceil of
@@ -336,8 +349,7 @@ bool CoversNoRow(float yMin, float yMax) {
 bool OnCoveredPixelsOnly(float xMin, float xMax, float yMin, float yMax) {
     constexpr float Limit = 1e6f; // also false for a NaN
     if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
-    return RectCovered(int32_t(std::floor(xMin)) - 1, int32_t(std::ceil(yMin)),
-                       int32_t(std::floor(xMax)) + 1, int32_t(std::ceil(yMax)) - 1);
+    return RectCovered(FloorOf(xMin) - 1, CeilOf(yMin), FloorOf(xMax) + 1, CeilOf(yMax) - 1);
 }
 bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
     float xMin = polygon.vertices[0].x, xMax = xMin;
