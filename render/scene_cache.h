@@ -11,13 +11,15 @@
 //     the box of its vertices: one box test can skip a group that lies off the view or on
 //     covered pixels, where the subtree's box, spread over much of the map, cannot;
 //   - the per-frame vertex cache: a camera-space position, its frustum sides and its place
-//     on the screen, filled the first time a frame needs the vertex; the vertices numbered
+//     on the screen, filled the first time a frame needs the vertex, or for all vertices at
+//     the start of a frame where the last one needed many; the vertices numbered
 //     anew in the order the polygons first use them (a map vertex once for each texture size
 //     it is drawn with), each with its map position beside, so that the polygons of a node
 //     find their vertices close together;
 //   - for textures that suit it, their rows with the ends wrapped around (TexelSource in
 //     render/raster.h), from which a run of texels magnified on the screen is read at once.
-// It is made after the textures are loaded and read-only then, like the map. A polygon whose
+// It is made after the textures are loaded and read-only then, like the map, but for the
+// vertex cache and the frame's counts, which each frame rewrites. A polygon whose
 // slot has no texture is never drawn, as the painter's walk skips it; a map whose polygons
 // name vertices outside its table gets no cache and is drawn by the painter's walk.
 #pragma once
