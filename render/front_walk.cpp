@@ -296,6 +296,8 @@ __attribute__((target("avx512f"))) void TransformAllAvx512(MapRenderCache& cache
             _mm256_permute2f128_ps(s0, s4, 0x31), _mm256_permute2f128_ps(s1, s5, 0x31),
             _mm256_permute2f128_ps(s2, s6, 0x31), _mm256_permute2f128_ps(s3, s7, 0x31)};
         float* to = &vertices[first].x;
+        // A whole batch with a constant count: GCC otherwise copies the records through the
+        // stack with a string move.
         if (count == 8) {
             for (int32_t j = 0; j < 8; ++j)
                 _mm256_storeu_ps(to + 8 * j, records[j]);
