@@ -78,6 +78,13 @@ bool CoverTestDue() {
     }
     return false;
 }
+// For a box that only the coverage test could skip: false when CoverTestDue() would be
+// false, counting the box as it would, so that the box need not be read.
+bool CoverTestMayBeDue() {
+    if (Walk.coverCredit > 0 || Walk.coverSkipped + 1 >= CoverSampleEvery) return true;
+    ++Walk.coverSkipped;
+    return false;
+}
 // Books a projected box's verdict against the credit.
 void CountCoverTest(bool covered) {
     Walk.coverCredit = covered ? std::min(Walk.coverCredit + CoverCreditEarned, CoverCreditLimit)
@@ -469,8 +476,9 @@ void WalkNode(int32_t index, uint32_t planes) {
     const CachedNode& node = Walk.cache->nodes[index];
     if (!node.hasBox) return; // nothing drawable below
     // A box inside every side plane can still be dropped by the near test, which its
-    // polygons' own near test repeats: a subtree too small for the coverage test skips it.
-    if (Walk.cull && (planes != 0 || node.worthCoverTest) &&
+    // polygons' own near test repeats: it is read only for a coverage test, where the
+    // subtree is big enough for one and one is due.
+    if (Walk.cull && (planes != 0 || (node.worthCoverTest && CoverTestMayBeDue())) &&
         !BoxMayShow(Walk.cache->nodeBoxes[index], planes, node.worthCoverTest))
         return;
 
