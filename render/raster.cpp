@@ -382,8 +382,17 @@ __attribute__((target("avx512f"))) void RunAvx512(const TexelSource& t, int32_t 
         const __m512i row = _mm512_and_si512(_mm512_sra_epi32(vv, _mm_cvtsi32_si128(t.vShift)),
                                              _mm512_set1_epi32(t.vMask));
         const __m512i column = _mm512_and_si512(_mm512_srai_epi32(uu, 16), _mm512_set1_epi32(t.uMask));
-        texel = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), open, _mm512_add_epi32(row, column),
-                                            t.texels, 4);
+        // Every lane's index is a texel of the texture, open or not, so the gathers need no
+        // mask; a narrower one costs less, and a run's last pixels (a span's partial run) are
+        // often the only open ones.
+        const __m512i index = _mm512_add_epi32(row, column);
+        const int* texels = reinterpret_cast<const int*>(t.texels);
+        if (openBits <= 0xFu)
+            texel = _mm512_castsi128_si512(_mm_i32gather_epi32(texels, _mm512_castsi512_si128(index), 4));
+        else if (openBits <= 0xFFu)
+            texel = _mm512_castsi256_si512(_mm256_i32gather_epi32(texels, _mm512_castsi512_si256(index), 4));
+        else
+            texel = _mm512_i32gather_epi32(index, texels, 4);
     }
     _mm512_mask_storeu_epi32(first, open, texel);
 }
