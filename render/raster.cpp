@@ -341,9 +341,9 @@ __attribute__((target("avx2"))) void RunAvx2(const TexelSource& t, int32_t u, in
     DrawOpenStretches(u, v, du, dv, first, open);
 }
 
-// With AVX-512 a whole run at once: sixteen addresses, one gather and one store, both
-// masked to the open pixels. (GCC 12's own shift intrinsics start from an uninitialized
-// vector that their all-ones mask overwrites; it warns about them.)
+// With AVX-512 a whole run at once: sixteen addresses, the texels from two windows or one
+// gather, and one store masked to the open pixels. (GCC 12's own shift intrinsics start
+// from an uninitialized vector that their all-ones mask overwrites; it warns about them.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #ifndef __clang__ // clang has no such warning and would warn about the name
