@@ -70,20 +70,19 @@ struct WalkState {
 };
 WalkState Walk;
 
-// Whether this box's projection is to be tested against the coverage (see CoverCreditStart).
-bool CoverTestDue() {
-    if (Walk.coverCredit > 0 || ++Walk.coverSkipped >= CoverSampleEvery) {
-        Walk.coverSkipped = 0;
-        return true;
-    }
-    return false;
-}
-// For a box that only the coverage test could skip: false when CoverTestDue() would be
-// false, counting the box as it would, so that the box need not be read.
+// Whether the next box's projection would be tested against the coverage (see
+// CoverCreditStart); false counts the box as skipped. A box that only this test could skip
+// is not read at all when it says false.
 bool CoverTestMayBeDue() {
     if (Walk.coverCredit > 0 || Walk.coverSkipped + 1 >= CoverSampleEvery) return true;
     ++Walk.coverSkipped;
     return false;
+}
+// Whether this box's projection is to be tested against the coverage.
+bool CoverTestDue() {
+    if (!CoverTestMayBeDue()) return false;
+    Walk.coverSkipped = 0;
+    return true;
 }
 // Books a projected box's verdict against the credit.
 void CountCoverTest(bool covered) {
