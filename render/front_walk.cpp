@@ -340,25 +340,10 @@ inline int32_t CeilOf(float a) {
     return k + int32_t(float(k) < a);
 }
 
-// Whether the rasterizer finds no scanline between the projected polygon's top and bottom:
-// it covers the rows from ceil of the top up to before ceil of the bottom, that is, up to
-// before the bottom itself. Most polygons of distant detail cover none. Only sure for heights
-// inside the rasterizer's search range; a NaN gives false.
-bool CoversNoRow(float yMin, float yMax) {
-    constexpr float Limit = 65536.0f;
-    return yMin > -Limit && yMax < Limit && float(CeilOf(yMin)) >= yMax;
-}
-
-// Whether every pixel the projected polygon can write is covered: the rows from ceil of
-// its top to ceil of its bottom less one, exactly, as the rasterizer finds them from the
-// same floats; the columns after floor of its left edge up to floor of its right, each
-// widened by one for the 16.16 edge stepping. A small polygon's test is then its one or
-// two rows, not four or five.
-bool OnCoveredPixelsOnly(float xMin, float xMax, float yMin, float yMax) {
-    constexpr float Limit = 1e6f; // also false for a NaN
-    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
-    return RectCovered(FloorOf(xMin) - 1, CeilOf(yMin), FloorOf(xMax) + 1, CeilOf(yMax) - 1);
-}
+// Whether every pixel the clipped and projected polygon can write is covered: the rows
+// from ceil of its top to ceil of its bottom less one, exactly, as the rasterizer finds them
+// from the same floats; the columns after floor of its left edge up to floor of its right,
+// each widened by one for the 16.16 edge stepping.
 bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
     float xMin = polygon.vertices[0].x, xMax = xMin;
     float yMin = polygon.vertices[0].y, yMax = yMin;
@@ -368,7 +353,60 @@ bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
         yMin = std::min(yMin, polygon.vertices[i].y);
         yMax = std::max(yMax, polygon.vertices[i].y);
     }
-    return OnCoveredPixelsOnly(xMin, xMax, yMin, yMax);
+    constexpr float Limit = 1e6f; // also false for a NaN
+    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
+    return RectCovered(FloorOf(xMin) - 1, CeilOf(yMin), FloorOf(xMax) + 1, CeilOf(yMax) - 1);
+}
+
+// TriangleWritesNothing (render/front_walk.h). The rasterizer writes pixel (px, py) only on
+// a row from ceil of the top up to before ceil of the bottom, and only where xl < px <= xr
+// for its edges' 16.16 positions on that row. Those lie on the triangle's own edges up to a
+// truncation, and one more for each row stepped (with screen coordinates below 4096 an edge
+// over two rows or more is steeper than 1 / 8192, so its step fits): over at most MaxRows
+// rows, less than half of SideMargin off. So every pixel written lies within SideMargin
+// sideways of the triangle, in the columns from floor(left - SideMargin) + 1 to
+// floor(right + SideMargin) of its rows. For a small triangle each open one of those is
+// out when the stretch of SideMargin either side of it lies beyond one of the three edges,
+// by more than the rounding of edge functions in double (exact to about 1e-8 here); a
+// triangle of less area than that has an inside in doubt and is only tested as a whole.
+inline bool WritesNothing(const float (&x)[3], const float (&y)[3]) {
+    constexpr float SideMargin = 1.0f / 64; // pixels
+    constexpr int32_t MaxRows = 512;
+    constexpr double Rounding = 1e-6;
+    constexpr float Limit = 4096.0f;
+    const float xMin = std::min({x[0], x[1], x[2]}), xMax = std::max({x[0], x[1], x[2]});
+    const float yMin = std::min({y[0], y[1], y[2]}), yMax = std::max({y[0], y[1], y[2]});
+    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false; // NaN too
+    const int32_t y0 = CeilOf(yMin), y1 = CeilOf(yMax) - 1;
+    if (y0 > y1) return true; // between two rows: most of distant detail
+    if (y1 - y0 >= MaxRows) return false;
+    const int32_t x0 = FloorOf(xMin - SideMargin) + 1, x1 = FloorOf(xMax + SideMargin);
+    if (x0 > x1) return true; // between two columns
+    if ((x1 - x0 + 1) * (y1 - y0 + 1) > SmallTrianglePixels) return RectCovered(x0, y0, x1, y1);
+
+    struct Edge {
+        double x, y, dx, dy, beyond;
+    };
+    const auto edge = [&](int from, int to) {
+        const double dx = double(x[to]) - x[from], dy = double(y[to]) - y[from];
+        return Edge{x[from], y[from], dx, dy, SideMargin * std::fabs(dy) + Rounding};
+    };
+    const Edge e0 = edge(0, 1), e1 = edge(1, 2), e2 = edge(2, 0);
+    // Twice the area: every edge function has its sign inside the triangle.
+    const double area = (double(x[2]) - x[0]) * e0.dy - (double(y[2]) - y[0]) * e0.dx;
+    if (!(std::fabs(area) > Rounding)) return RectCovered(x0, y0, x1, y1);
+    const double inside = area > 0 ? 1.0 : -1.0;
+    const auto beyond = [inside](const Edge& e, double px, double py) {
+        return inside * ((px - e.x) * e.dy - (py - e.y) * e.dx) < -e.beyond;
+    };
+    for (int32_t py = std::max(y0, 0); py <= std::min(y1, ViewHeight - 1); ++py) {
+        const uint64_t* row = CoverageRow(py);
+        for (int32_t px = std::max(x0, 0); px <= std::min(x1, ViewWidth - 1); ++px) {
+            if ((row[px >> 6] >> (px & 63)) & 1) continue;
+            if (!(beyond(e0, px, py) | beyond(e1, px, py) | beyond(e2, px, py))) return false;
+        }
+    }
+    return true;
 }
 
 // DrawMapPolygon for the front-to-back walk; the back-face test is the caller's.
@@ -391,11 +429,8 @@ void DrawCachedPolygon(const CachedPolygon& polygon) {
     if (keep == AllPlanes) {
         // Nothing to clip: the vertices' own projections, and ProjectPolygon's near test.
         if (a.z < NearDepth || b.z < NearDepth || c.z < NearDepth) return;
-        const float yMin = std::min({a.sy, b.sy, c.sy}), yMax = std::max({a.sy, b.sy, c.sy});
-        if (CoversNoRow(yMin, yMax)) return;
-        if (OnCoveredPixelsOnly(std::min({a.sx, b.sx, c.sx}), std::max({a.sx, b.sx, c.sx}),
-                                yMin, yMax))
-            return;
+        const float sx[3] = {a.sx, b.sx, c.sx}, sy[3] = {a.sy, b.sy, c.sy};
+        if (WritesNothing(sx, sy)) return;
         clipped.count = 3;
         clipped.vertices[0] = MakeClipVertex(a, a.sx, a.sy, ta);
         clipped.vertices[1] = MakeClipVertex(b, b.sx, b.sy, tb);
@@ -502,6 +537,10 @@ void WalkNode(int32_t index, uint32_t planes) {
 }
 
 } // namespace
+
+bool TriangleWritesNothing(const float (&x)[3], const float (&y)[3]) {
+    return WritesNothing(x, y);
+}
 
 bool DrawSceneFrontToBack(const Map& map, uint32_t* frameBuffer) {
     MapRenderCache* cache = map.renderCache.get();
