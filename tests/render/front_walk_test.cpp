@@ -5,7 +5,6 @@
 // The walk's own test of which triangles write nothing against the rasterizer.
 #include <algorithm>
 #include <cstdint>
-#include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
@@ -16,14 +15,14 @@
 #include "app/viewer.h"
 #include "geometry/projection.h"
 #include "golden_map.h"
-#include "render/front_walk.h"
-#include "render_test_util.h"
 #include "render/counters.h"
 #include "render/coverage.h"
+#include "render/front_walk.h"
 #include "render/raster.h"
 #include "render/render.h"
 #include "scene/map.h"
 #include "scene/texture.h"
+#include "render_test_util.h"
 
 namespace {
 
@@ -163,9 +162,9 @@ TEST(FrontWalk, TrianglesFoundEmptyWriteNothing) {
         // Every fourth a sliver along a column, every fourth up to 8 pixels across.
         const int32_t reach = i % 4 > 1 ? 1 : 4, across = i % 4 == 1 ? 0 : reach;
         const int32_t cx = 105 + int32_t(random() % 50), cy = 105 + int32_t(random() % 50);
-        const auto near = [&](int32_t whole, int32_t reach) {
+        const auto near = [&](int32_t whole, int32_t spread) {
             const float off = random() % 3 ? offsets[random() % 8] : float(random() % 4096) / 4096.0f;
-            return float(whole + int32_t(random() % (2 * reach + 1)) - reach) + off;
+            return float(whole + int32_t(random() % (2 * spread + 1)) - spread) + off;
         };
         float x[3], y[3];
         for (int k = 0; k < 3; ++k)
