@@ -403,7 +403,7 @@ inline bool WritesNothing(const float (&x)[3], const float (&y)[3]) {
         const uint64_t* row = CoverageRow(py);
         for (int32_t px = std::max(x0, 0); px <= std::min(x1, ViewWidth - 1); ++px) {
             if ((row[px >> 6] >> (px & 63)) & 1) continue;
-            if (!(beyond(e0, px, py) | beyond(e1, px, py) | beyond(e2, px, py))) return false;
+            if (!(beyond(e0, px, py) || beyond(e1, px, py) || beyond(e2, px, py))) return false;
         }
     }
     return true;
