@@ -340,10 +340,33 @@ inline int32_t CeilOf(float a) {
     return k + int32_t(float(k) < a);
 }
 
-// Whether every pixel the clipped and projected polygon can write is covered: the rows
-// from ceil of its top to ceil of its bottom less one, exactly, as the rasterizer finds them
-// from the same floats; the columns after floor of its left edge up to floor of its right,
-// each widened by one for the 16.16 edge stepping.
+// The rows and columns a projected convex polygon can write, from its extent on the screen,
+// and false where that is in doubt (beyond 4096 pixels, taller than MaxReachRows rows, or
+// NaN). The rasterizer writes pixel (px, py) only on a row from ceil of the top up to before
+// ceil of the bottom, and only where xl < px <= xr for its edges' 16.16 positions on that
+// row. Those lie on the polygon's own edges up to a truncation, and one more for each row
+// stepped (with screen coordinates below 4096 an edge over two rows or more is steeper than
+// 1 / 8192, so its step fits): over at most MaxReachRows rows, less than half of
+// ReachMargin off. So every pixel written lies within ReachMargin sideways of the polygon,
+// in the columns from floor(left - ReachMargin) + 1 to floor(right + ReachMargin) of its
+// rows. Either range may be empty: the polygon then writes nothing.
+constexpr float ReachMargin = 1.0f / 64; // pixels
+constexpr int32_t MaxReachRows = 512;
+struct PixelReach {
+    int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0; // inclusive; no columns are found for no row
+    bool Empty() const { return x0 > x1 || y0 > y1; }
+};
+inline bool FindReach(float xMin, float xMax, float yMin, float yMax, PixelReach& reach) {
+    constexpr float Limit = 4096.0f;
+    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
+    reach.y0 = CeilOf(yMin), reach.y1 = CeilOf(yMax) - 1;
+    if (reach.y1 - reach.y0 >= MaxReachRows) return false;
+    if (reach.y0 > reach.y1) return true; // no row, as for most of distant detail: no columns needed
+    reach.x0 = FloorOf(xMin - ReachMargin) + 1, reach.x1 = FloorOf(xMax + ReachMargin);
+    return true;
+}
+
+// Whether the clipped and projected polygon can write no open pixel.
 bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
     float xMin = polygon.vertices[0].x, xMax = xMin;
     float yMin = polygon.vertices[0].y, yMax = yMin;
@@ -353,55 +376,43 @@ bool OnCoveredPixelsOnly(const ClipPolygon& polygon) {
         yMin = std::min(yMin, polygon.vertices[i].y);
         yMax = std::max(yMax, polygon.vertices[i].y);
     }
-    constexpr float Limit = 1e6f; // also false for a NaN
-    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false;
-    return RectCovered(FloorOf(xMin) - 1, CeilOf(yMin), FloorOf(xMax) + 1, CeilOf(yMax) - 1);
+    PixelReach r;
+    return FindReach(xMin, xMax, yMin, yMax, r) && (r.Empty() || RectCovered(r.x0, r.y0, r.x1, r.y1));
 }
 
-// TriangleWritesNothing (render/front_walk.h). The rasterizer writes pixel (px, py) only on
-// a row from ceil of the top up to before ceil of the bottom, and only where xl < px <= xr
-// for its edges' 16.16 positions on that row. Those lie on the triangle's own edges up to a
-// truncation, and one more for each row stepped (with screen coordinates below 4096 an edge
-// over two rows or more is steeper than 1 / 8192, so its step fits): over at most MaxRows
-// rows, less than half of SideMargin off. So every pixel written lies within SideMargin
-// sideways of the triangle, in the columns from floor(left - SideMargin) + 1 to
-// floor(right + SideMargin) of its rows. For a small triangle each open one of those is
-// out when the stretch of SideMargin either side of it lies beyond one of the three edges,
-// by more than the rounding of edge functions in double (exact to about 1e-8 here); a
-// triangle of less area than that has an inside in doubt and is only tested as a whole.
+// TriangleWritesNothing (render/front_walk.h), from the triangle's reach. For a small one
+// each open pixel of its reach is out when the stretch of ReachMargin either side of it lies
+// beyond one of the three edges, by more than the rounding of edge functions in double
+// (exact to about 1e-8 here); a triangle of less area than that has an inside in doubt and
+// is only tested as a whole.
 inline bool WritesNothing(const float (&x)[3], const float (&y)[3]) {
-    constexpr float SideMargin = 1.0f / 64; // pixels
-    constexpr int32_t MaxRows = 512;
     constexpr double Rounding = 1e-6;
-    constexpr float Limit = 4096.0f;
-    const float xMin = std::min({x[0], x[1], x[2]}), xMax = std::max({x[0], x[1], x[2]});
-    const float yMin = std::min({y[0], y[1], y[2]}), yMax = std::max({y[0], y[1], y[2]});
-    if (!(xMin > -Limit && xMax < Limit && yMin > -Limit && yMax < Limit)) return false; // NaN too
-    const int32_t y0 = CeilOf(yMin), y1 = CeilOf(yMax) - 1;
-    if (y0 > y1) return true; // between two rows: most of distant detail
-    if (y1 - y0 >= MaxRows) return false;
-    const int32_t x0 = FloorOf(xMin - SideMargin) + 1, x1 = FloorOf(xMax + SideMargin);
-    if (x0 > x1) return true; // between two columns
-    if ((x1 - x0 + 1) * (y1 - y0 + 1) > SmallTrianglePixels) return RectCovered(x0, y0, x1, y1);
+    PixelReach r;
+    if (!FindReach(std::min({x[0], x[1], x[2]}), std::max({x[0], x[1], x[2]}),
+                   std::min({y[0], y[1], y[2]}), std::max({y[0], y[1], y[2]}), r))
+        return false;
+    if (r.Empty()) return true; // between two rows or columns: most of distant detail
+    if ((r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > SmallTrianglePixels)
+        return RectCovered(r.x0, r.y0, r.x1, r.y1);
 
     struct Edge {
         double x, y, dx, dy, beyond;
     };
     const auto edge = [&](int from, int to) {
         const double dx = double(x[to]) - x[from], dy = double(y[to]) - y[from];
-        return Edge{x[from], y[from], dx, dy, SideMargin * std::fabs(dy) + Rounding};
+        return Edge{x[from], y[from], dx, dy, ReachMargin * std::fabs(dy) + Rounding};
     };
     const Edge e0 = edge(0, 1), e1 = edge(1, 2), e2 = edge(2, 0);
     // Twice the area: every edge function has its sign inside the triangle.
     const double area = (double(x[2]) - x[0]) * e0.dy - (double(y[2]) - y[0]) * e0.dx;
-    if (!(std::fabs(area) > Rounding)) return RectCovered(x0, y0, x1, y1);
+    if (!(std::fabs(area) > Rounding)) return RectCovered(r.x0, r.y0, r.x1, r.y1);
     const double inside = area > 0 ? 1.0 : -1.0;
     const auto beyond = [inside](const Edge& e, double px, double py) {
         return inside * ((px - e.x) * e.dy - (py - e.y) * e.dx) < -e.beyond;
     };
-    for (int32_t py = std::max(y0, 0); py <= std::min(y1, ViewHeight - 1); ++py) {
+    for (int32_t py = std::max(r.y0, 0); py <= std::min(r.y1, ViewHeight - 1); ++py) {
         const uint64_t* row = CoverageRow(py);
-        for (int32_t px = std::max(x0, 0); px <= std::min(x1, ViewWidth - 1); ++px) {
+        for (int32_t px = std::max(r.x0, 0); px <= std::min(r.x1, ViewWidth - 1); ++px) {
             if ((row[px >> 6] >> (px & 63)) & 1) continue;
             if (!(beyond(e0, px, py) || beyond(e1, px, py) || beyond(e2, px, py))) return false;
         }
