@@ -4,8 +4,8 @@
 // on the in-memory platform, with its call record off. Then, inside the message loop, each
 // frame sets the camera and times, in turn: the viewer's own frame step (RunFrame: clear,
 // RenderScene, lock, copy, counter, present); RenderScene alone, with the renderer's work
-// counters; and the memory floor, a clear plus one write per pixel from a texture with
-// affine stepping. One warm-up frame comes first. With --peer the same cameras are then
+// counters; and the memory floor (memory_floor.h), a clear plus one write per pixel from a
+// texture with affine stepping. One warm-up frame comes first. With --peer the same cameras are then
 // drawn by the OpenGL peer (gl_peer.h). Figures are printed, never judged.
 #include <algorithm>
 #include <chrono>
@@ -20,6 +20,7 @@
 #include "app/viewer.h"
 #include "bench/render/bench_options.h"
 #include "bench/render/gl_peer.h"
+#include "bench/render/memory_floor.h"
 #include "platform/headless/headless.h"
 #include "render/counters.h"
 #include "render/render.h"
@@ -75,27 +76,6 @@ int64_t CountTriangles(const MapNode& node) {
     if (node.flags & NodeHasFront) n += CountTriangles(*node.front);
     if (node.flags & NodeHasBack) n += CountTriangles(*node.back);
     return n;
-}
-
-// The memory floor: clear the frame, then write each pixel once from the texture, u and v
-// stepping by constant amounts along each row as between two of the renderer's divisions.
-uint32_t DrawFloorFrame(uint32_t* frame, const Texture& texture) {
-    std::memset(frame, 0, FramePixels * sizeof(uint32_t));
-    // In locals: the stores into the frame could alias the texture's fields, which the loop
-    // would otherwise load again for every pixel.
-    const uint32_t* texels = texture.pixels.get();
-    const int32_t vShift = texture.vShift, vMask = texture.vMask, uMask = texture.uMask;
-    for (int32_t y = 0; y < ScreenHeight; ++y) {
-        uint32_t u = uint32_t(y) * 0x5000u, v = uint32_t(y) << 16;
-        const uint32_t du = 0xC000u, dv = 0x2000u; // 0.75 and 0.125 texel per pixel
-        uint32_t* row = frame + size_t(y) * ScreenWidth;
-        for (int32_t x = 0; x < ScreenWidth; ++x) {
-            row[x] = texels[((int32_t(v) >> vShift) & vMask) + ((int32_t(u) >> 16) & uMask)];
-            u += du;
-            v += dv;
-        }
-    }
-    return frame[FramePixels / 2];
 }
 
 // The map's first texture; a map without textures gets one black texel.
@@ -210,11 +190,12 @@ void RunBench(const BenchOptions& options, BenchFigures& figures) {
         pixels(n);
     std::vector<uint32_t> floorFrame(FramePixels), ourFirstFrame(FramePixels);
     const Texture& floorTexture = FloorTexture(map);
+    const FloorKind floorKind = FastestFloorKind();
     volatile uint32_t sink = 0;
 
     CameraMatrix = cameras.front();
     RunFrame();
-    sink = sink + DrawFloorFrame(floorFrame.data(), floorTexture);
+    sink = sink + DrawFloorFrame(floorFrame, ScreenWidth, floorTexture, floorKind);
     for (size_t i = 0; i < n; ++i) {
         CameraMatrix = cameras[i];
         const auto t0 = Clock::now();
@@ -230,7 +211,7 @@ void RunBench(const BenchOptions& options, BenchFigures& figures) {
         if (i == 0) std::copy_n(FrameBuffer.get(), FramePixels, ourFirstFrame.begin());
 
         const auto t4 = Clock::now();
-        sink = sink + DrawFloorFrame(floorFrame.data(), floorTexture);
+        sink = sink + DrawFloorFrame(floorFrame, ScreenWidth, floorTexture, floorKind);
         const auto t5 = Clock::now();
 
         frameMs[i] = Milliseconds(t0, t1);
