@@ -5,8 +5,8 @@
 // frame sets the camera and times, in turn: the viewer's own frame step (RunFrame: clear,
 // RenderScene, lock, copy, counter, present); RenderScene alone, with the renderer's work
 // counters; and the memory floor (memory_floor.h), a clear plus one write per pixel from a
-// texture with affine stepping. One warm-up frame comes first. With --peer the same cameras are then
-// drawn by the OpenGL peer (gl_peer.h). Figures are printed, never judged.
+// texture with affine stepping. One warm-up frame comes first. With --peer the same cameras
+// are then drawn by the OpenGL peer (gl_peer.h). Figures are printed, never judged.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
